@@ -1,0 +1,184 @@
+#include "platform/picturebutton.h"
+
+#include "platform/twips.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
+
+PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void PictureButton::setPicture(const QPixmap& picture)
+{
+    m_picture = picture;
+    update();
+}
+
+QSize PictureButton::sizeHint() const
+{
+    return m_picture.isNull() ? QSize(80, 30) : m_picture.deviceIndependentSize().toSize();
+}
+
+void PictureButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPoint offset = isDown() ? QPoint(1, 1) : QPoint(0, 0);
+    if (!m_picture.isNull())
+        p.drawPixmap(rect().translated(offset), m_picture);
+    if (!isEnabled())
+        p.fillRect(rect(), QColor(255, 255, 255, 120));
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(0, 0, 0, 90), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+}
+
+namespace pictures {
+
+namespace {
+const Words kWords[] = {
+    {"setup", {"メーター設定", "Meter Setup", "미터 설정"}, 0x2E6DA4},
+    {"logdata", {"データログ", "Data Log", "데이터 로그"}, 0x3A8A3A},
+    {"diagnostics", {"診断ログ", "Diagnostics", "진단 로그"}, 0xB5652B},
+    {"serialsetup", {"Serial Setup", "Serial Setup", "Serial Setup"}, 0x5C5C70},
+    {"lang", {"日本語", "English", "한국어"}, 0x707070},
+};
+} // namespace
+
+const Words* find(const char* key)
+{
+    for (const Words& w : kWords) {
+        if (std::strcmp(w.key, key) == 0)
+            return &w;
+    }
+    return nullptr;
+}
+
+QString fontFamily(int language)
+{
+    switch (language) {
+    case 0: return QStringLiteral("Noto Sans CJK JP");
+    case 2: return QStringLiteral("Noto Sans CJK KR");
+    default: return QStringLiteral("DejaVu Sans");
+    }
+}
+
+namespace {
+void drawPlate(QPainter& p, const QRectF& r, const QColor& base)
+{
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0.0, base.lighter(150));
+    g.setColorAt(0.5, base);
+    g.setColorAt(1.0, base.darker(140));
+    QPainterPath path;
+    const qreal radius = r.height() * 0.18;
+    path.addRoundedRect(r.adjusted(1, 1, -1, -1), radius, radius);
+    p.fillPath(path, g);
+    p.setPen(QPen(base.darker(200), 1.2));
+    p.drawPath(path);
+}
+
+QFont fitFont(const QString& family, const QString& text, const QSizeF& box)
+{
+    QFont f;
+    f.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("DejaVu Sans")});
+    f.setBold(true);
+    int px = static_cast<int>(box.height() * 0.5);
+    for (; px > 6; --px) {
+        f.setPixelSize(px);
+        const QFontMetricsF m(f);
+        if (m.horizontalAdvance(text) <= box.width() * 0.9 && m.height() <= box.height() * 0.9)
+            break;
+    }
+    f.setPixelSize(px);
+    return f;
+}
+} // namespace
+
+QPixmap render(const char* key, int language, QSize size)
+{
+    QPixmap pm(size.expandedTo(QSize(1, 1)));
+    pm.fill(Qt::transparent);
+    const Words* w = find(key);
+    const int lang = (language >= 0 && language < kLanguages) ? language : 1;
+    const QString text = w ? QString::fromUtf8(w->text[static_cast<std::size_t>(lang)]) : QString::fromLatin1(key);
+    const QColor base = QColor::fromRgb(w ? w->colour : 0x707070);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF r(0, 0, size.width(), size.height());
+    drawPlate(p, r, base);
+    p.setFont(fitFont(fontFamily(lang), text, r.size()));
+    p.setPen(QColor(0, 0, 0, 110));
+    p.drawText(r.translated(1, 1), Qt::AlignCenter, text);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, text);
+    return pm;
+}
+
+QPixmap title(QSize size)
+{
+    QPixmap pm(size.expandedTo(QSize(1, 1)));
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(0, 0, size.width(), size.height());
+    QLinearGradient g(r.topLeft(), r.topRight());
+    g.setColorAt(0, QColor(0x10, 0x3A, 0x66));
+    g.setColorAt(1, QColor(0x2E, 0x6D, 0xA4));
+    p.fillRect(r, g);
+    // Two transducer bursts travelling across a pipe.
+    p.setPen(QPen(QColor(255, 255, 255, 70), 2));
+    const qreal h = r.height();
+    QPainterPath wave;
+    wave.moveTo(r.width() * 0.70, h * 0.5);
+    for (int i = 0; i <= 60; ++i) {
+        const qreal x = r.width() * 0.70 + i * r.width() * 0.28 / 60;
+        const qreal env = std::sin(i * 3.14159 / 60);
+        wave.lineTo(x, h * 0.5 - env * h * 0.3 * std::sin(i * 0.9));
+    }
+    p.drawPath(wave);
+    QFont f;
+    f.setFamilies({QStringLiteral("DejaVu Sans")});
+    f.setBold(true);
+    f.setPixelSize(static_cast<int>(h * 0.42));
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(r.adjusted(h * 0.3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("ZAV Instrument Interface"));
+    return pm;
+}
+
+} // namespace pictures
+
+void LanguageArray::create(QWidget* parent, const QString& name, const char* key, int left, int top, int width,
+                           int height, int stepLeft)
+{
+    const QRect r0 = twips::rect(left, top, width, height);
+    for (int i = 0; i < pictures::kLanguages; ++i) {
+        auto* b = new PictureButton(parent);
+        b->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
+        twips::place(b, left + i * stepLeft, top, width, height);
+        b->setPicture(pictures::render(key, i, r0.size()));
+        b->setToolTip(QString::fromUtf8(pictures::find(key) ? pictures::find(key)->text[1] : key));
+        img[static_cast<std::size_t>(i)] = b;
+    }
+}
+
+void LanguageArray::showLanguage(int L)
+{
+    for (PictureButton* b : img)
+        b->hide();
+    PictureButton* shown = (*this)[L];
+    shown->move(shown->x(), img[0]->y()); // top first, then left
+    shown->move(img[0]->x(), shown->y());
+    shown->show();
+}

@@ -1,0 +1,232 @@
+#include "platform/qtserialdevice.h"
+
+#include "platform/portnames.h"
+
+QtSerialDevice::QtSerialDevice(const SettingsStore& store, QObject* parent)
+    : SerialDevice(parent), m_store(store)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { emit comm(EvReceive, QString()); });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onErrorOccurred);
+}
+
+QtSerialDevice::~QtSerialDevice()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+QString QtSerialDevice::openFailureText(QSerialPort::SerialPortError error, const QString& device, const QString& detail)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("The serial port %1 was not found.").arg(device);
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_LINUX
+        return QStringLiteral("Access to the serial port %1 was refused (%2). The user needs to be a member of the "
+                              "\"dialout\" group, or the port is in use by another program.")
+            .arg(device, detail);
+#else
+        return QStringLiteral("Access to the serial port %1 was refused (%2); it may be in use by another program.")
+            .arg(device, detail);
+#endif
+    default:
+        return QStringLiteral("The serial port %1 could not be opened: %2").arg(device, detail);
+    }
+}
+
+QString QtSerialDevice::lostDeviceText(const QString& device, const QString& detail)
+{
+    return QStringLiteral("The serial port %1 is no longer available (%2). It has been closed: check the cable or "
+                          "adapter, then try again.")
+        .arg(device, detail);
+}
+
+bool QtSerialDevice::open(QString* errorText)
+{
+    if (m_port.isOpen()) {
+        if (errorText)
+            *errorText = QStringLiteral("Port already open");
+        return false;
+    }
+    const QString device = deviceName();
+    if (device.isEmpty()) {
+        if (errorText)
+            *errorText = QStringLiteral("No serial device is known for Com%1.").arg(m_portNumber);
+        return false;
+    }
+    m_port.setPortName(device);
+    if (!applyLineSettings(errorText))
+        return false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        if (errorText)
+            *errorText = openFailureText(m_port.error(), device, m_port.errorString());
+        m_port.clearError();
+        return false;
+    }
+    m_openDevice = device;
+    // open() keeps whatever was waiting in the driver; a stale answer must not reach the link.
+    m_port.clear();
+    return true;
+}
+
+void QtSerialDevice::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_openDevice.clear();
+}
+
+bool QtSerialDevice::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool QtSerialDevice::write(const QByteArray& bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+QByteArray QtSerialDevice::readAll()
+{
+    if (!m_port.isOpen())
+        return {};
+    return m_port.readAll();
+}
+
+qint64 QtSerialDevice::bytesWaiting() const
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+qint64 QtSerialDevice::outQueueCount() const
+{
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
+bool QtSerialDevice::setSettings(const QString& settings, QString* errorText)
+{
+    LineSettings parsed;
+    if (!LineSettings::parse(settings, &parsed)) {
+        if (errorText)
+            *errorText = QStringLiteral("Invalid Port Settings: \"%1\"").arg(settings);
+        return false;
+    }
+    if (parsed.dataBits < 5) {
+        if (errorText)
+            *errorText = QStringLiteral("Invalid Port Settings: %1 data bits are not supported").arg(parsed.dataBits);
+        return false;
+    }
+    const LineSettings old = m_line;
+    m_line = parsed;
+    if (m_port.isOpen() && !applyLineSettings(errorText)) {
+        m_line = old;
+        applyLineSettings(nullptr);
+        return false;
+    }
+    return true;
+}
+
+QString QtSerialDevice::settings() const
+{
+    return m_line.text();
+}
+
+bool QtSerialDevice::setHandshaking(int code, QString* errorText)
+{
+    if (code < 0 || code > 3) {
+        if (errorText)
+            *errorText = QStringLiteral("Invalid property value");
+        return false;
+    }
+    m_handshaking = code;
+    return !m_port.isOpen() || applyLineSettings(errorText);
+}
+
+int QtSerialDevice::handshaking() const
+{
+    return m_handshaking;
+}
+
+bool QtSerialDevice::setPortNumber(int port, QString* errorText)
+{
+    if (m_port.isOpen()) {
+        if (errorText)
+            *errorText = QStringLiteral("Port already open");
+        return false;
+    }
+    if (port < 1 || port > 255) {
+        if (errorText)
+            *errorText = QStringLiteral("Invalid Port Number");
+        return false;
+    }
+    m_portNumber = port;
+    return true;
+}
+
+int QtSerialDevice::portNumber() const
+{
+    return m_portNumber;
+}
+
+QString QtSerialDevice::deviceName() const
+{
+    if (m_port.isOpen())
+        return m_openDevice;
+    return portnames::deviceForPort(m_portNumber, m_store);
+}
+
+bool QtSerialDevice::applyLineSettings(QString* errorText)
+{
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    switch (m_line.parity) {
+    case 'e': parity = QSerialPort::EvenParity; break;
+    case 'o': parity = QSerialPort::OddParity; break;
+    case 'm': parity = QSerialPort::MarkParity; break;
+    case 's': parity = QSerialPort::SpaceParity; break;
+    default: break;
+    }
+    QSerialPort::StopBits stop = QSerialPort::OneStop;
+    if (m_line.stopBits == QLatin1String("1.5"))
+        stop = QSerialPort::OneAndHalfStop;
+    else if (m_line.stopBits == QLatin1String("2"))
+        stop = QSerialPort::TwoStop;
+    // Qt knows one flow control at a time; "Xon/Xoff and RTS" uses the hardware lines.
+    const QSerialPort::FlowControl flow = m_handshaking == 1 ? QSerialPort::SoftwareControl
+                                          : m_handshaking >= 2 ? QSerialPort::HardwareControl
+                                                               : QSerialPort::NoFlowControl;
+    // A pseudo-terminal accepts the calls but ignores the rate; failures of single calls on a port
+    // that is not open are impossible, so only the open port's answers count.
+    const bool ok = m_port.setBaudRate(m_line.baud) && m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_line.dataBits))
+                    && m_port.setParity(parity) && m_port.setStopBits(stop) && m_port.setFlowControl(flow);
+    if (!ok && m_port.isOpen()) {
+        if (errorText)
+            *errorText = QStringLiteral("Invalid Port Settings: %1").arg(m_port.errorString());
+        m_port.clearError();
+        return false;
+    }
+    m_port.clearError();
+    return true;
+}
+
+void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        if (m_port.isOpen()) {
+            // The far end is gone (unplugged adapter, closed pseudo-terminal): Qt would repeat the
+            // error for as long as the port stays open, so close at once and report it once.
+            const QString device = m_openDevice;
+            const QString detail = m_port.errorString();
+            m_port.close();
+            m_openDevice.clear();
+            emit comm(ErDeviceLost, lostDeviceText(device, detail));
+        }
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,222 @@
+#include "startup/frmStart.h"
+
+#include "link/commands.h"
+#include "link/frmCDR.h"
+#include "meterdata/session.h"
+#include "platform/shape.h"
+#include "platform/twips.h"
+#include "startup/windowregistry.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace {
+// Geometry in twips.
+constexpr int kFormWidth = 8400;
+constexpr int kFormHeight = 5460;
+constexpr int kAreaLeft = 480;
+constexpr int kAreaWidth = 3600;
+constexpr int kAreaHeight = 780;
+// Design-time places of the index-1 and index-2 pictures, beside the window's visible area.
+constexpr int kArrayStep = 9000;
+} // namespace
+
+frmStart::frmStart(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("frmStart"));
+    setWindowTitle(QStringLiteral("ZAV Instrument Interface"));
+    buildControls();
+    Form_Load();
+}
+
+frmStart::~frmStart() = default;
+
+void frmStart::buildControls()
+{
+    setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
+
+    Imgtitle = new QLabel(this);
+    Imgtitle->setObjectName(QStringLiteral("Imgtitle"));
+    twips::place(Imgtitle, 240, 120, 7920, 840);
+    Imgtitle->setPixmap(pictures::title(Imgtitle->size()));
+
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new PictureButton(this);
+        b->setObjectName(QStringLiteral("imgLang_%1").arg(i));
+        twips::place(b, 2160 + i * 1440, 1080, 1320, 420);
+        b->setPicture(pictures::render("lang", i, b->size()));
+        connect(b, &QAbstractButton::clicked, this, [this, i] { imgLang_Click(i); });
+        imgLang[static_cast<std::size_t>(i)] = b;
+    }
+
+    imgSetup.create(this, QStringLiteral("imgSetup"), "setup", kAreaLeft, 1740, kAreaWidth, kAreaHeight, kArrayStep);
+    imgLogdata.create(this, QStringLiteral("imgLogdata"), "logdata", kAreaLeft, 2700, kAreaWidth, kAreaHeight, kArrayStep);
+    imgDiagnostics.create(this, QStringLiteral("imgDiagnostics"), "diagnostics", kAreaLeft, 3660, kAreaWidth, kAreaHeight,
+                          kArrayStep);
+    for (int i = 0; i < 3; ++i) {
+        connect(imgSetup[i], &QAbstractButton::clicked, this, &frmStart::imgSetup_Click);
+        connect(imgLogdata[i], &QAbstractButton::clicked, this, &frmStart::imgLogdata_Click);
+        connect(imgDiagnostics[i], &QAbstractButton::clicked, this, &frmStart::imgDiagnostics_Click);
+    }
+
+    imgSerialSetup = new PictureButton(this);
+    imgSerialSetup->setObjectName(QStringLiteral("imgSerialSetup"));
+    twips::place(imgSerialSetup, 4560, 1740, 3360, 600);
+    imgSerialSetup->setPicture(pictures::render("serialsetup", 1, imgSerialSetup->size()));
+    connect(imgSerialSetup, &QAbstractButton::clicked, this, &frmStart::imgSerialSetup_Click);
+
+    optRS232 = new QRadioButton(QStringLiteral("RS232"), this);
+    optRS232->setObjectName(QStringLiteral("optRS232"));
+    twips::place(optRS232, 4560, 2520, 1320, 330);
+    optRS232->setChecked(true);
+    connect(optRS232, &QRadioButton::clicked, this, &frmStart::optRS232_Click);
+
+    optRs485 = new QRadioButton(QStringLiteral("RS485 "), this);
+    optRs485->setObjectName(QStringLiteral("optRs485"));
+    twips::place(optRs485, 5940, 2520, 1320, 330);
+    connect(optRs485, &QRadioButton::clicked, this, &frmStart::optRs485_Click);
+
+    cmbNode = new QComboBox(this);
+    cmbNode->setObjectName(QStringLiteral("cmbNode"));
+    twips::place(cmbNode, 4560, 2940, 1980, 360);
+    for (int i = 1; i <= 16; ++i)
+        cmbNode->addItem(QStringLiteral("Node %1").arg(i));
+    cmbNode->addItem(QStringLiteral("Poll!"));
+    // RS232 is the line type at start, and RS232 hides the node list.
+    cmbNode->hide();
+
+    auto* lblMeterID = new QLabel(QStringLiteral("Meter Adress"), this);
+    lblMeterID->setObjectName(QStringLiteral("lblMeterID"));
+    twips::place(lblMeterID, 4560, 3480, 1560, 330);
+    txtMeterID = new QLineEdit(QStringLiteral("17"), this);
+    txtMeterID->setObjectName(QStringLiteral("txtMeterID"));
+    twips::place(txtMeterID, 6240, 3450, 1200, 360);
+
+    auto* lblPin = new QLabel(QStringLiteral("Meter PIN"), this);
+    lblPin->setObjectName(QStringLiteral("lblPin"));
+    twips::place(lblPin, 4560, 3960, 1560, 330);
+    txtPin = new QLineEdit(QString::fromLatin1(kDefaultPin), this);
+    txtPin->setObjectName(QStringLiteral("txtPin"));
+    twips::place(txtPin, 6240, 3930, 1200, 360);
+    txtPin->installEventFilter(this);
+
+    shpXmit = new Shape(this);
+    shpXmit->setObjectName(QStringLiteral("shpXmit"));
+    twips::place(shpXmit, 7560, 4740, 360, 240);
+    shpXmit->setToolTip(QStringLiteral("Link: yellow when a request is sent, green when the meter answered"));
+
+    lblTerms = new QLabel(QStringLiteral("Terms and Conditions Apply"), this);
+    lblTerms->setObjectName(QStringLiteral("lblTerms"));
+    twips::place(lblTerms, kAreaLeft, 4740, 3600, 300);
+}
+
+void frmStart::Form_Load()
+{
+    modComFun::BuildCrcTable();
+    m_session.AccessCode = modComFun::kAccessCode;
+    m_session.NodeAddress = modComFun::kPollNode;
+    // The item lists, unit tables and transducer default tables are filled here.
+    m_session.ImageValid = 0;
+    // The parameter-cell map is built here.
+    m_session.Language = 1;
+    LayoutLanguage(1);
+}
+
+void frmStart::LayoutLanguage(std::int16_t L)
+{
+    if (L < 0 || L > 2)
+        return;
+    for (LanguageArray* a : {&imgSetup, &imgDiagnostics, &imgLogdata}) {
+        for (PictureButton* b : a->img)
+            b->hide();
+    }
+    imgSetup.showLanguage(L);
+    imgDiagnostics.showLanguage(L);
+    imgLogdata.showLanguage(L);
+}
+
+void frmStart::SetLinkColour(int colourValue)
+{
+    shpXmit->setFillColor(colourValue);
+}
+
+void frmStart::imgLang_Click(int index)
+{
+    m_session.Language = static_cast<std::int16_t>(index);
+    LayoutLanguage(m_session.Language);
+    // The pipe, configuration and transducer windows follow the language once they exist.
+}
+
+void frmStart::imgSetup_Click()
+{
+    if (m_session.windows().ShowConfig())
+        hide();
+    modComFun::BuildCommand(m_session, 3, m_session.NodeAddress, 0, 0);
+}
+
+void frmStart::RcvID()
+{
+    if (m_session.windows().ShowConfig())
+        hide();
+    const auto& rx = m_session.windows().CDR().RxBuffer;
+    m_session.MeterModel = rx[4];
+    m_session.FirmwareVersion = rx[5];
+    m_session.SerialNumber = static_cast<std::uint16_t>(rx[6] + 256 * rx[7]);
+    modComFun::BuildCommand(m_session, 2, m_session.NodeAddress, 0, 0);
+}
+
+void frmStart::imgLogdata_Click()
+{
+    // Opens the live data log once it exists.
+}
+
+void frmStart::imgDiagnostics_Click()
+{
+    // Opens the diagnostics log once it exists.
+}
+
+void frmStart::imgSerialSetup_Click()
+{
+    // Opens the port settings dialog once it exists.
+}
+
+void frmStart::optRS232_Click()
+{
+    cmbNode->hide();
+}
+
+void frmStart::optRs485_Click()
+{
+    cmbNode->setCurrentIndex(16);
+    cmbNode->show();
+}
+
+void frmStart::txtPin_Click()
+{
+    txtPin->clear();
+}
+
+void frmStart::Form_Unload(std::int16_t& Cancel)
+{
+    m_session.windows().CDR().Stop_COM(Cancel);
+}
+
+void frmStart::closeEvent(QCloseEvent* event)
+{
+    std::int16_t cancel = 0;
+    Form_Unload(cancel);
+    if (cancel != 0)
+        event->ignore();
+    else
+        event->accept();
+}
+
+bool frmStart::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == txtPin && event->type() == QEvent::MouseButtonPress)
+        txtPin_Click();
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The start window: runs the start-up sequence, offers the language choice, the serial port
+// settings and the three work areas, and identifies the meter on the way into meter setup.
+
+#include "platform/picturebutton.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class Session;
+class Shape;
+
+class frmStart : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kColourYellow = 65535;
+    static constexpr int kColourGreen = 65280;
+
+    explicit frmStart(Session& session, QWidget* parent = nullptr);
+    ~frmStart() override;
+
+    // Answer of the identification request (function code 34).
+    void RcvID();
+    // Shows the pictures of language L in the places of index 0.
+    void LayoutLanguage(std::int16_t L);
+    // Fills the link indicator.
+    void SetLinkColour(int colourValue);
+
+    // Control handlers.
+    void imgSetup_Click();
+    void imgLogdata_Click();
+    void imgDiagnostics_Click();
+    void imgSerialSetup_Click();
+    void imgLang_Click(int index);
+    void optRS232_Click();
+    void optRs485_Click();
+    void txtPin_Click();
+    void Form_Unload(std::int16_t& Cancel);
+
+    LanguageArray imgSetup;
+    LanguageArray imgLogdata;
+    LanguageArray imgDiagnostics;
+    std::array<PictureButton*, 3> imgLang{};
+    PictureButton* imgSerialSetup = nullptr;
+    QLabel* Imgtitle = nullptr;
+    QRadioButton* optRS232 = nullptr;
+    QRadioButton* optRs485 = nullptr;
+    QComboBox* cmbNode = nullptr;
+    QLineEdit* txtMeterID = nullptr;
+    QLineEdit* txtPin = nullptr;
+    Shape* shpXmit = nullptr;
+    QLabel* lblTerms = nullptr;
+
+    static constexpr const char* kDefaultPin = "1234";
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+
+    Session& m_session;
+};
