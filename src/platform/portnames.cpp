@@ -2,7 +2,6 @@
 
 #include "platform/settingsstore.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -33,16 +32,45 @@ int groupOf(const QString& device)
 }
 } // namespace
 
+namespace {
+// Natural order: runs of digits compare by their value, so ttyS2 comes before ttyS10.
+bool naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i;
+            qsizetype ej = j;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            const qulonglong va = a.mid(i, ei - i).toULongLong();
+            const qulonglong vb = b.mid(j, ej - j).toULongLong();
+            if (va != vb)
+                return va < vb;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+} // namespace
+
 QStringList orderDevices(QStringList devices)
 {
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::stable_sort(devices.begin(), devices.end(), [&](const QString& a, const QString& b) {
+    std::stable_sort(devices.begin(), devices.end(), [](const QString& a, const QString& b) {
         const int ga = groupOf(a);
         const int gb = groupOf(b);
         if (ga != gb)
             return ga < gb;
-        return collator.compare(a, b) < 0;
+        return naturalLess(a, b);
     });
     return devices;
 }

@@ -25,6 +25,12 @@ void SettingsStore::sync()
     m_settings->sync();
 }
 
+void SettingsStore::clear()
+{
+    m_settings->clear();
+    m_settings->sync();
+}
+
 QString SettingsStore::fileName() const
 {
     return m_settings->fileName();

@@ -21,6 +21,8 @@ public:
     QString value(const QString& section, const QString& key) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void sync();
+    // Forgets every stored value (a fresh store).
+    void clear();
     QString fileName() const;
 
 private:

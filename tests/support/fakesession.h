@@ -1,0 +1,68 @@
+#pragma once
+// A fresh session for the tests: scripted dialogs, and a serial port that is either the in-memory
+// fake or the real QSerialPort layer.
+
+#include "link/commands.h"
+#include "link/frmCDR.h"
+#include "meterdata/session.h"
+#include "platform/dialogservice.h"
+#include "platform/fakeserialdevice.h"
+#include "platform/qtserialdevice.h"
+#include "platform/settingsstore.h"
+#include "platform/shape.h"
+#include "support/printers.h"
+#include "startup/frmStart.h"
+#include "startup/windowregistry.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <memory>
+
+struct TestSession {
+    enum class Port { Fake, Real };
+
+    explicit TestSession(Port kind = Port::Fake)
+    {
+        auto d = std::make_unique<ScriptedDialogService>();
+        dialogs = d.get();
+        Session::SerialFactory factory;
+        if (kind == Port::Fake) {
+            factory = [this](const SettingsStore&) -> std::unique_ptr<SerialDevice> {
+                auto p = std::make_unique<FakeSerialDevice>();
+                port = p.get();
+                return p;
+            };
+        }
+        session = std::make_unique<Session>(std::move(d), factory);
+        session->settings().clear();
+        session->endProgram = [this] { ++ended; };
+    }
+
+    Session& s() { return *session; }
+    frmStart& start() { return session->windows().Start(); }
+    frmCDR& link() { return session->windows().CDR(); }
+
+    // Processes events for the given time.
+    static void pump(int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    // Processes events until the condition holds or the time is up; returns the condition.
+    template <typename F>
+    static bool waitFor(F condition, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return condition();
+    }
+
+    ScriptedDialogService* dialogs = nullptr;
+    FakeSerialDevice* port = nullptr;
+    int ended = 0;
+    std::unique_ptr<Session> session;
+};
