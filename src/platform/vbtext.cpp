@@ -1,5 +1,7 @@
 #include "platform/vbtext.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -402,7 +404,8 @@ QString formatSection(double value, const QString& section, int significant)
     // the last '0' placeholder.
     int fracShown = 0;
     for (int j = 0; j < nFrac; ++j) {
-        if (tokens[lay.fracDigits[static_cast<std::size_t>(j)]].zero || fracText[static_cast<std::size_t>(j)] != '0')
+        const auto k = static_cast<std::size_t>(j);
+        if (tokens[lay.fracDigits[k]].zero || fracText[k] != '0')
             fracShown = j + 1;
     }
 
@@ -455,7 +458,7 @@ QString formatSection(double value, const QString& section, int significant)
                     for (std::size_t k : lay.expDigits)
                         minDigits += tokens[k].zero ? 1 : 0;
                     out += QString::number(std::abs(exponentValue))
-                               .rightJustified(std::max(minDigits, 1), QLatin1Char('0'));
+                               .rightJustified(minDigits, QLatin1Char('0'));
                     exponentWritten = true;
                 }
             } else if (lay.point < 0 || static_cast<std::ptrdiff_t>(i) < lay.point) {
@@ -545,14 +548,15 @@ double radixValue(const QString& text, qsizetype pos, int base)
         const int v = digitValue(c, base);
         if (v < 0)
             break;
-        if (!overflow && exact > (ULLONG_MAX - static_cast<unsigned>(v)) / static_cast<unsigned>(base)) {
+        const auto digit = static_cast<unsigned>(v);
+        if (!overflow && exact > (ULLONG_MAX - digit) / static_cast<unsigned>(base)) {
             overflow = true;
             approx = static_cast<double>(exact);
         }
         if (overflow)
             approx = approx * base + v;
         else
-            exact = exact * static_cast<unsigned>(base) + static_cast<unsigned>(v);
+            exact = exact * static_cast<unsigned>(base) + digit;
     }
     return overflow ? approx : static_cast<double>(exact);
 }
@@ -627,19 +631,15 @@ double Val(const QString& text)
                 expNegative = (text[p] == QLatin1Char('-'));
                 ++p;
             }
-            bool expDigits = false;
             for (; p < n; ++p) {
                 if (isBlank(text[p]))
                     continue;
                 if (!isDigit(text[p]))
                     break;
-                expDigits = true;
                 exponent = std::min(exponent * 10 + (text[p].unicode() - u'0'), 1000000000LL);
             }
-            if (expDigits && expNegative)
+            if (expNegative)
                 exponent = -exponent;
-            if (!expDigits)
-                exponent = 0;
         }
     }
 
@@ -652,13 +652,12 @@ double Val(const QString& text)
                                      std::chars_format::general);
     if (res.ec == std::errc::result_out_of_range) {
         // Decimal exponent of the leading significant digit decides.
-        long long leading = 0;
-        const std::size_t point = mantissa.find('.');
+        std::size_t point = mantissa.find('.');
+        if (point == std::string::npos)
+            point = mantissa.size();
         const std::size_t first = mantissa.find_first_of("123456789");
-        if (point == std::string::npos || first < point)
-            leading = static_cast<long long>((point == std::string::npos ? mantissa.size() : point) - first) - 1;
-        else
-            leading = -static_cast<long long>(first - point);
+        const long long leading = first < point ? static_cast<long long>(point - first) - 1
+                                                : -static_cast<long long>(first - point);
         result = (leading + exponent >= 0) ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (res.ec != std::errc()) {
         return 0;
@@ -673,7 +672,9 @@ long long RoundHalfEven(double value)
     if (std::isnan(value))
         return 0;
     const double lower = std::floor(value);
-    const double diff = value - lower; // exact
+    // Exact, except for values in (-1, 0) where the rounding of the
+    // difference cannot move it across 0.5.
+    const double diff = value - lower;
     double rounded = lower;
     if (diff > 0.5 || (diff == 0.5 && std::fmod(lower, 2.0) != 0))
         rounded = lower + 1;
@@ -690,14 +691,14 @@ QString Format(double value, const QString& picture)
 {
     if (!std::isfinite(value))
         return nonFiniteText(value);
-    return formatValue(value, picture, kDoublePrecision, StrDouble(value));
+    return formatValue(value, picture, kDoublePrecision, CStrDouble(value));
 }
 
 QString FormatSingle(float value, const QString& picture)
 {
     if (!std::isfinite(value))
         return nonFiniteText(static_cast<double>(value));
-    return formatValue(static_cast<double>(value), picture, kSinglePrecision, StrSingle(value));
+    return formatValue(static_cast<double>(value), picture, kSinglePrecision, CStrSingle(value));
 }
 
 QString StrSingle(float value)
