@@ -31,6 +31,9 @@ public:
     std::uint16_t SerialNumber = 0;
     std::int16_t ImageChecksum = 0;
     std::uint8_t ImageValid = 0;
+    // 1 from the moment a monitoring poll is sent until its answer has been handled; shared by the
+    // live data log and the diagnostics log.
+    std::int16_t PollBusy = 0;
 
     static constexpr std::uint8_t kOffline = 6;
 
