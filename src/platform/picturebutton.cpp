@@ -51,6 +51,20 @@ const Words kWords[] = {
     {"diagnostics", {"診断ログ", "Diagnostics", "진단 로그"}, 0xB5652B},
     {"serialsetup", {"Serial Setup", "Serial Setup", "Serial Setup"}, 0x5C5C70},
     {"lang", {"日本語", "English", "한국어"}, 0x707070},
+    {"global", {"グローバル設定", "Global Setup", "전역 설정"}, 0x2E6DA4},
+    {"channel", {"チャンネル設定", "Channel Setup", "채널 설정"}, 0x2E6DA4},
+    {"sendsite", {"メーターへ送信", "Send to Meter", "미터로 전송"}, 0xB5652B},
+    {"store", {"ファイル保存", "Store Site", "사이트 저장"}, 0x3A8A3A},
+    {"recall", {"ファイル読込", "Recall Site", "사이트 불러오기"}, 0x3A8A3A},
+    {"cal", {"Calibration", "Calibration", "Calibration"}, 0x4F6F8F},
+    {"zero", {"Zero", "Zero", "Zero"}, 0x4F6F8F},
+    {"logic", {"Logic I/O", "Logic I/O", "Logic I/O"}, 0x4F6F8F},
+    {"curent", {"Current Loops", "Current Loops", "Current Loops"}, 0x4F6F8F},
+    {"plc", {"Loop Outputs", "Loop Outputs", "Loop Outputs"}, 0x4F6F8F},
+    {"respns", {"Response Time", "Response Time", "Response Time"}, 0x4F6F8F},
+    {"reload", {"Reload", "Reload", "Reload"}, 0x5C5C70},
+    {"ckreload", {"Checksum", "Checksum", "Checksum"}, 0x5C5C70},
+    {"back", {"Back", "Back", "Back"}, 0x5C5C70},
 };
 } // namespace
 
@@ -159,15 +173,22 @@ QPixmap title(QSize size)
 
 } // namespace pictures
 
+PictureButton* createPictureButton(QWidget* parent, const QString& name, const char* key, int left, int top, int width,
+                                   int height, int language)
+{
+    auto* b = new PictureButton(parent);
+    b->setObjectName(name);
+    twips::place(b, left, top, width, height);
+    b->setPicture(pictures::render(key, language, b->size()));
+    return b;
+}
+
 void LanguageArray::create(QWidget* parent, const QString& name, const char* key, int left, int top, int width,
                            int height, int stepLeft)
 {
-    const QRect r0 = twips::rect(left, top, width, height);
     for (int i = 0; i < pictures::kLanguages; ++i) {
-        auto* b = new PictureButton(parent);
-        b->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
-        twips::place(b, left + i * stepLeft, top, width, height);
-        b->setPicture(pictures::render(key, i, r0.size()));
+        auto* b = createPictureButton(parent, QStringLiteral("%1_%2").arg(name).arg(i), key, left + i * stepLeft, top,
+                                      width, height, i);
         b->setToolTip(QString::fromUtf8(pictures::find(key) ? pictures::find(key)->text[1] : key));
         img[static_cast<std::size_t>(i)] = b;
     }
@@ -181,4 +202,15 @@ void LanguageArray::showLanguage(int L)
     shown->move(shown->x(), img[0]->y()); // top first, then left
     shown->move(img[0]->x(), shown->y());
     shown->show();
+}
+
+void LanguageArray::setEnabled(bool enabled)
+{
+    for (PictureButton* b : img)
+        b->setEnabled(enabled);
+}
+
+void LanguageArray::setVisible(int L, bool visible)
+{
+    (*this)[L]->setVisible(visible);
 }

@@ -43,6 +43,10 @@ QPixmap title(QSize size);
 
 } // namespace pictures
 
+// One picture button named name, carrying the picture of key in the given language, placed in twips.
+PictureButton* createPictureButton(QWidget* parent, const QString& name, const char* key, int left, int top, int width,
+                                   int height, int language = 1);
+
 // Three picture buttons stacked in one place, one per language; the current language's is shown.
 struct LanguageArray {
     std::array<PictureButton*, pictures::kLanguages> img{};
@@ -53,4 +57,7 @@ struct LanguageArray {
     PictureButton* operator[](int i) const { return img[static_cast<std::size_t>(i)]; }
     // Shows the picture of language L at the place of index 0, hides the others.
     void showLanguage(int L);
+    void setEnabled(bool enabled);
+    // Shows or hides the picture of language L (the others stay hidden).
+    void setVisible(int L, bool visible);
 };

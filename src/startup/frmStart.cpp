@@ -44,10 +44,7 @@ void frmStart::buildControls()
     Imgtitle->setPixmap(pictures::title(Imgtitle->size()));
 
     for (int i = 0; i < 3; ++i) {
-        auto* b = new PictureButton(this);
-        b->setObjectName(QStringLiteral("imgLang_%1").arg(i));
-        twips::place(b, 2160 + i * 1440, 1080, 1320, 420);
-        b->setPicture(pictures::render("lang", i, b->size()));
+        auto* b = createPictureButton(this, QStringLiteral("imgLang_%1").arg(i), "lang", 2160 + i * 1440, 1080, 1320, 420, i);
         connect(b, &QAbstractButton::clicked, this, [this, i] { imgLang_Click(i); });
         imgLang[static_cast<std::size_t>(i)] = b;
     }
@@ -62,10 +59,7 @@ void frmStart::buildControls()
         connect(imgDiagnostics[i], &QAbstractButton::clicked, this, &frmStart::imgDiagnostics_Click);
     }
 
-    imgSerialSetup = new PictureButton(this);
-    imgSerialSetup->setObjectName(QStringLiteral("imgSerialSetup"));
-    twips::place(imgSerialSetup, 4560, 1740, 3360, 600);
-    imgSerialSetup->setPicture(pictures::render("serialsetup", 1, imgSerialSetup->size()));
+    imgSerialSetup = createPictureButton(this, QStringLiteral("imgSerialSetup"), "serialsetup", 4560, 1740, 3360, 600);
     connect(imgSerialSetup, &QAbstractButton::clicked, this, &frmStart::imgSerialSetup_Click);
 
     optRS232 = new QRadioButton(QStringLiteral("RS232"), this);
