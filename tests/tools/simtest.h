@@ -1,0 +1,103 @@
+#pragma once
+// Helpers for the meter simulator tests: requests built by the tool's own request builders, and
+// the answers taken apart with the tool's own byte-order routines.
+
+#include "link/modComFun.h"
+#include "meter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace mc = modComFun;
+
+// Everything the meter put on the line for one request, pieces joined.
+inline Bytes onLine(const sim::Outcome& o)
+{
+    Bytes all;
+    for (const sim::Piece& p : o.reply.pieces)
+        all.insert(all.end(), p.bytes.begin(), p.bytes.end());
+    return all;
+}
+
+// Sends a request and returns the answer the way the tool would accept it: a frame from node 17
+// with a good CRC; fails the test otherwise.
+inline Bytes ask(sim::Meter& m, const Bytes& request, double& nowMs, std::uint8_t node = 17)
+{
+    nowMs += 20;
+    const sim::Outcome o = m.handle(request, nowMs);
+    EXPECT_EQ(o.verdict, sim::Verdict::Answered) << sim::VerdictText(o.verdict);
+    const Bytes a = onLine(o);
+    EXPECT_GE(a.size(), 4u);
+    EXPECT_LT(a.size(), 256u);
+    if (a.size() < 4)
+        return a;
+    EXPECT_EQ(a[0], node);
+    EXPECT_TRUE(mc::CrcMatches(a.data(), a.size()));
+    return a;
+}
+
+inline float single(const Bytes& a, std::size_t at) { return mc::GetSingle(a.data() + at); }
+inline int integer(const Bytes& a, std::size_t at) { return mc::GetInteger(a.data() + at); }
+inline unsigned word(const Bytes& a, std::size_t at) { return mc::GetWordAt(a.data(), at); }
+
+// The tool's requests.
+inline Bytes identify(std::uint8_t node = 17) { return mc::CommandFrame(3, node, 0, 0); }
+inline Bytes readImage() { return mc::CommandFrame(2, 17, 0, 0); }
+inline Bytes liveData(int channel, int command) { return mc::CommandFrame(0, 17, static_cast<std::uint8_t>(channel), command); }
+inline Bytes diagData(int channel) { return mc::CommandFrame(1, 17, static_cast<std::uint8_t>(channel), 0); }
+inline Bytes zero(int channel) { return mc::CommandFrame(5, 17, static_cast<std::uint8_t>(channel), 0); }
+inline Bytes plotPoll(int channel) { return mc::RequestFrame(17, mc::PlotPoll, {static_cast<std::uint8_t>(channel), 0}); }
+// An image block as the tool's image writer builds it: w words, flag, the words, two zero bytes.
+inline Bytes writeBlock(const Bytes& image, int firstWord, int words, int flag)
+{
+    Bytes payload{static_cast<std::uint8_t>(words), static_cast<std::uint8_t>(flag)};
+    payload.insert(payload.end(), image.begin() + 2 * firstWord, image.begin() + 2 * (firstWord + words));
+    payload.push_back(0);
+    payload.push_back(0);
+    return mc::RequestFrame(17, mc::WriteImage, payload);
+}
+
+// Reads the whole image the way the tool's image reader does: each code-32 answer carries the
+// chunk mark in byte 3 (0 = first chunk, which restarts the image), the total words in bytes 4-5,
+// the words in this chunk in byte 6 and the data from byte 8. Returns the image, counts the blocks.
+inline Bytes readWholeImage(sim::Meter& m, double& nowMs, int* blocks = nullptr, int maxWords = 122)
+{
+    Bytes image(2001, 0);
+    std::size_t length = 0;
+    int count = 0;
+    for (int guard = 0; guard < 2000; ++guard) {
+        const Bytes a = ask(m, readImage(), nowMs);
+        if (a.size() < 10 || a[1] != mc::ReadImage) {
+            ADD_FAILURE() << "answer code " << (a.size() > 1 ? int(a[1]) : -1) << " during the read";
+            break;
+        }
+        const std::size_t total = word(a, 4);
+        const std::size_t n = a[6];
+        EXPECT_EQ(total, 726u);
+        EXPECT_LE(n, static_cast<std::size_t>(maxWords));
+        EXPECT_EQ(a.size(), 8 + 2 * n + 2);
+        EXPECT_EQ(a[3] == 0, count == 0) << "chunk mark of block " << count;
+        const std::size_t pos = a[3] == 0 ? 0 : length;
+        if (pos + 2 * n > image.size() || 8 + 2 * n > a.size()) {
+            ADD_FAILURE() << "block does not fit";
+            break;
+        }
+        std::copy(a.begin() + 8, a.begin() + 8 + static_cast<std::ptrdiff_t>(2 * n), image.begin() + static_cast<std::ptrdiff_t>(pos));
+        length = pos + 2 * n;
+        ++count;
+        if (length == 2 * total)
+            break;
+    }
+    if (blocks)
+        *blocks = count;
+    image.resize(length);
+    return image;
+}
+
+} // namespace simtest

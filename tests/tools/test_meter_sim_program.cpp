@@ -1,0 +1,270 @@
+// The built zav-meter-sim program: its command line, and whole exchanges over a real
+// pseudo-terminal (its own, or a serial device given with --device), ended by a signal.
+
+#include "simtest.h"
+
+#include "imagefile.h"
+#include "support/pty.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace simtest;
+
+namespace {
+
+const QString kSim = QStringLiteral(ZAV_METER_SIM_PATH);
+
+// Starts the simulator and returns the first line of its standard output.
+QString start(QProcess& p, const QStringList& args)
+{
+    p.start(kSim, args);
+    if (!p.waitForStarted(10000))
+        return {};
+    QElapsedTimer t;
+    t.start();
+    while (!p.canReadLine() && t.elapsed() < 10000)
+        p.waitForReadyRead(100);
+    return QString::fromLocal8Bit(p.readLine()).trimmed();
+}
+
+// Ends the simulator with a signal; returns the rest of its standard output.
+QString stop(QProcess& p, int signal)
+{
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    EXPECT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// The tool's side of the line, as plain POSIX calls on the device path.
+class Port {
+public:
+    explicit Port(const QString& path)
+    {
+        m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        if (m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(m_fd, TCSANOW, &tio);
+        }
+    }
+    ~Port()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool ok() const { return m_fd >= 0; }
+
+    // Writes a request and collects the answer the way the tool does: everything until 50 ms of
+    // silence, waiting up to firstMs for the first byte.
+    Bytes exchange(const Bytes& request, int firstMs = 3000)
+    {
+        EXPECT_EQ(::write(m_fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+        Bytes got;
+        for (;;) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, got.empty() ? firstMs : 50) <= 0)
+                return got;
+            std::uint8_t buf[512];
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n > 0)
+                got.insert(got.end(), buf, buf + n);
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+Bytes expectedIdentification(std::uint8_t model, std::uint8_t version, std::uint16_t serial)
+{
+    return mc::AnswerFrame(17, 34, {0, 0, model, version, static_cast<std::uint8_t>(serial & 0xFF),
+                                    static_cast<std::uint8_t>(serial >> 8)});
+}
+
+// A whole image read over the port, as the tool's reader does it.
+Bytes readImageOver(Port& port, int* blocks)
+{
+    Bytes image;
+    *blocks = 0;
+    std::size_t total = 1;
+    while (image.size() < 2 * total && *blocks < 800) {
+        const Bytes a = port.exchange(readImage());
+        if (a.size() < 10 || a[1] != 32 || !mc::CrcMatches(a.data(), a.size())) {
+            ADD_FAILURE() << "bad answer of " << a.size() << " bytes in block " << *blocks;
+            break;
+        }
+        if (a[3] == 0)
+            image.clear();
+        total = word(a, 4);
+        image.insert(image.end(), a.begin() + 8, a.begin() + 8 + 2 * a[6]);
+        ++*blocks;
+    }
+    return image;
+}
+
+} // namespace
+
+TEST(MeterSimProgram, HelpExplainsEveryOptionAndBadOptionsExitTwo)
+{
+    QProcess help;
+    help.start(kSim, {QStringLiteral("--help")});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
+    for (const char* name : {"--link", "--device", "--node", "--baud", "--turnaround", "--chunk-words",
+                             "--block-samples", "--samples", "--model", "--version", "--serial", "--image",
+                             "--save", "--status-a", "--status-b", "--zero-delta", "--zero-status", "--seed",
+                             "--drop", "--corrupt", "--split", "--noise", "--foreign", "--delay", "--log"})
+        EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
+
+    for (const QStringList& args : {QStringList{"--bogus"}, QStringList{"--split", "2"}, QStringList{"extra"}}) {
+        QProcess bad;
+        bad.start(kSim, args);
+        ASSERT_TRUE(bad.waitForFinished(10000));
+        EXPECT_EQ(bad.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(bad.exitCode(), 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(bad.readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(bad.readAllStandardError().contains("Usage:"));
+    }
+
+    // A site file that is not one is refused before the line is opened.
+    QTemporaryDir dir;
+    const QString junk = QDir(dir.path()).filePath(QStringLiteral("junk.bin"));
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100, 'x'));
+    f.close();
+    QProcess refused;
+    refused.start(kSim, {QStringLiteral("--image"), junk});
+    ASSERT_TRUE(refused.waitForFinished(10000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(refused.readAllStandardOutput().isEmpty());
+}
+
+TEST(MeterSimProgram, IdentifiesAndReadsTheImageOverItsPseudoTerminalThenStopsOnSigterm)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = QDir(dir.path()).filePath(QStringLiteral("meter"));
+    const QString logPath = QDir(dir.path()).filePath(QStringLiteral("meter.log"));
+    QProcess sim;
+    const QString path = start(sim, {"--baud", "115200", "--turnaround", "1", "--serial", "4660", "--link", link,
+                                     "--log", logPath});
+    ASSERT_TRUE(path.startsWith(QStringLiteral("/dev/pts/"))) << path.toStdString();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), path);
+
+    {
+        Port port(link);
+        ASSERT_TRUE(port.ok());
+        EXPECT_EQ(port.exchange(identify()), expectedIdentification(1, 3, 4660));
+        QElapsedTimer t;
+        t.start();
+        int blocks = 0;
+        EXPECT_EQ(readImageOver(port, &blocks), sim::FactoryImage());
+        EXPECT_EQ(blocks, 6);
+        // Paced at the line rate: 1512 answer bytes take 131 ms at 115200 baud.
+        EXPECT_GE(t.elapsed(), 125);
+        EXPECT_EQ(port.exchange(readImage())[1], 37);
+        // Nothing comes back for a request with a bad CRC.
+        Bytes bad = identify();
+        bad[6] ^= 0xFF;
+        EXPECT_TRUE(port.exchange(bad, 200).empty());
+    }
+    // The tool closes and opens the port again: the meter is still there.
+    {
+        Port port(path);
+        ASSERT_TRUE(port.ok());
+        EXPECT_EQ(port.exchange(identify()), expectedIdentification(1, 3, 4660));
+    }
+
+    const QString rest = stop(sim, SIGTERM);
+    const QStringList lines = rest.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 1) << rest.toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("32:7"))) << rest.toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("34:2"))) << rest.toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("ignored 1"))) << rest.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(link));
+
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logText = QString::fromLatin1(log.readAll());
+    // Time-stamped hex lines, requests and answers.
+    const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
+    int rx = 0, tx = 0;
+    for (const QString& l : logText.split('\n', Qt::SkipEmptyParts)) {
+        EXPECT_TRUE(stamped.match(l).hasMatch()) << l.toStdString();
+        rx += l.contains(QStringLiteral(" RX 11 22 EF CD 00 00"));
+        tx += l.contains(QStringLiteral(" TX 11 22 00 00 01 03 34 12"));
+    }
+    EXPECT_EQ(rx, 3); // two good identifications, one with a bad CRC
+    EXPECT_EQ(tx, 2);
+    EXPECT_TRUE(logText.contains(QStringLiteral("(ignored: bad CRC)")));
+}
+
+TEST(MeterSimProgram, OnADeviceItSplitsAnswersAndSavesWrittenImagesThenStopsOnSigint)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    const QString site = QDir(dir.path()).filePath(QStringLiteral("site.bin"));
+    std::string error;
+    ASSERT_TRUE(sim::WriteSiteFile(site.toStdString(), sim::FactoryImage(), 1, 3, error)) << error;
+
+    QProcess sim;
+    const QString path = start(sim, {"--device", pty.slavePath(), "--baud", "115200", "--split", "1", "--seed", "5",
+                                     "--image", site, "--save"});
+    ASSERT_EQ(path, pty.slavePath());
+
+    // The identification answer arrives in two parts, 80 ms apart.
+    const Bytes id = identify();
+    pty.write(QByteArray(reinterpret_cast<const char*>(id.data()), static_cast<qsizetype>(id.size())));
+    const QByteArray first = pty.read(1, 3000);
+    ASSERT_FALSE(first.isEmpty());
+    QElapsedTimer gap;
+    gap.start();
+    const QByteArray second = pty.read(10 - static_cast<int>(first.size()), 3000);
+    EXPECT_GE(gap.elapsed(), 60);
+    const QByteArray whole = first + second;
+    EXPECT_EQ(Bytes(whole.begin(), whole.end()), expectedIdentification(1, 3, 12345));
+
+    // A written image replaces the meter's and is saved to its site file.
+    Bytes edited = sim::FactoryImage();
+    mc::TextToField("SAVED", edited.data());
+    int sent = 0;
+    for (int flag = 0; flag != 2;) {
+        const int n = std::min(56, 726 - sent);
+        flag = n < 56 ? 2 : (sent == 0 ? 0 : 1);
+        const Bytes block = writeBlock(edited, sent, n, flag);
+        pty.write(QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+        const QByteArray a = pty.read(6, 3000); // acknowledgements are 6 bytes
+        ASSERT_EQ(a.size(), 6);
+        EXPECT_EQ(static_cast<int>(a[1]), flag == 2 ? 37 : 33);
+        sent += n;
+    }
+    QFile saved(site);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray file = saved.readAll();
+    ASSERT_EQ(file.size(), 1455);
+    EXPECT_EQ(Bytes(file.begin() + 3, file.end()), edited);
+
+    const QString rest = stop(sim, SIGINT);
+    EXPECT_TRUE(rest.contains(QStringLiteral("34:1"))) << rest.toStdString();
+    EXPECT_TRUE(rest.contains(QStringLiteral("33:13"))) << rest.toStdString();
+    EXPECT_TRUE(rest.contains(QStringLiteral("split:14"))) << rest.toStdString();
+}
