@@ -1,0 +1,257 @@
+// Decoding and encoding between cells and the image, the checksums, the channel copy and the
+// transducer default tables.
+
+#include "image_layout.h"
+#include "meterdata/modBinaryRW.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <random>
+
+using namespace modData;
+using namespace modBinaryRW;
+
+namespace {
+
+std::unique_ptr<MeterData> MappedData()
+{
+    auto d = std::make_unique<MeterData>();
+    BuildCellMap(*d);
+    return d;
+}
+
+void FillRandom(MeterData& d, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    for (auto& b : d.ParamImage)
+        b = static_cast<std::uint8_t>(rng() & 0xFF);
+}
+
+std::array<std::uint8_t, 4> Bytes(float f)
+{
+    std::array<std::uint8_t, 4> b{};
+    std::memcpy(b.data(), &f, 4); // the test machine is little-endian, as the image is
+    return b;
+}
+
+} // namespace
+
+TEST(Codec, DecodeThenEncodeKeepsEveryByte)
+{
+    for (unsigned seed : {1u, 2u, 3u}) {
+        auto d = MappedData();
+        FillRandom(*d, seed);
+        const auto before = d->ParamImage;
+        DecodeImage(*d);
+        EncodeImage(*d);
+        EXPECT_EQ(d->ParamImage, before) << "seed " << seed;
+    }
+}
+
+TEST(Codec, DecodesEachKind)
+{
+    auto d = MappedData();
+    std::uint8_t* p = d->ParamImage.data();
+    std::memcpy(p, "Meter 1\xE9  ", 10);
+    p[20] = 17;
+    p[686] = 0xFF; // channel 0 XducerType
+    p[687] = 0xFF;
+    p[1068 + 64] = 0x40; // channel 1 SigMode 0x8040
+    p[1068 + 65] = 0x80;
+    const auto pipe = Bytes(0.0254f);
+    std::memcpy(p + 1116, pipe.data(), 4); // channel 1 PipeID
+    const auto neg = Bytes(-12.0f);
+    std::memcpy(p + 592 + 12, neg.data(), 4); // loop 3 OutMin
+    p[616] = 2;                                // LogicInputMode
+    DecodeImage(*d);
+
+    EXPECT_EQ(d->GlobalCells.MeterName.text, std::string("Meter 1\xE9  ")); // untrimmed, Latin-1 kept
+    EXPECT_EQ(d->GlobalCells.NodeAddr.u, 17u);
+    EXPECT_EQ(d->ChannelCells[0].XducerType.u, 65535u);
+    EXPECT_EQ(d->ChannelCells[1].SigMode.u, 32832u);
+    EXPECT_EQ(d->ChannelCells[1].PipeID.f, 0.0254f);
+    EXPECT_EQ(d->LoopCells[3].OutMin.f, -12.0f);
+    EXPECT_EQ(d->LogicInputMode().u, 2u);
+    EXPECT_EQ(d->ChannelCells[0].PipeID.f, 0.0f);
+}
+
+TEST(Codec, EncodesEachKindAndNothingElse)
+{
+    auto d = MappedData();
+    FillRandom(*d, 7);
+    const auto before = d->ParamImage;
+    DecodeImage(*d);
+
+    // New values in every mapped cell.
+    ForEachImageCell(*d, [](ParameterCell& c) {
+        c.u = 0xA5;
+        if (c.kind == CellKind::WordCell)
+            c.u = 0xBEEF;
+        c.f = 1.5f;
+        c.text = "AB";
+    });
+    // Values of the records that have no image bytes must not reach it.
+    d->ChannelCells[2].PipeID.f = 9.0f;
+    d->LoopCells[4].OutMax.f = 9.0f;
+    d->IoCells[3].LogicWord.u = 0x1234;
+    EncodeImage(*d);
+
+    std::vector<int> owner(2001, -1);
+    const auto layout = layout::Layout(*d);
+    for (std::size_t i = 0; i < layout.size(); ++i)
+        for (int k = 0; k < layout::Size(layout[i].kind); ++k)
+            owner[static_cast<std::size_t>(layout[i].offset + k)] = static_cast<int>(i);
+
+    const std::uint8_t text[10] = {'A', 'B', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    const std::uint8_t word[2] = {0xEF, 0xBE};
+    const std::uint8_t single[4] = {0x00, 0x00, 0xC0, 0x3F};
+    for (int i = 0; i < 2001; ++i) {
+        const auto ui = static_cast<std::size_t>(i);
+        if (owner[ui] < 0) {
+            EXPECT_EQ(d->ParamImage[ui], before[ui]) << "byte " << i << " outside every cell";
+            continue;
+        }
+        const auto& e = layout[static_cast<std::size_t>(owner[ui])];
+        const int k = i - e.offset;
+        switch (e.kind) {
+        case CellKind::ByteCell: EXPECT_EQ(d->ParamImage[ui], 0xA5) << e.what; break;
+        case CellKind::WordCell: EXPECT_EQ(d->ParamImage[ui], word[k]) << e.what; break;
+        case CellKind::FloatCell: EXPECT_EQ(d->ParamImage[ui], single[k]) << e.what; break;
+        case CellKind::TextCell: EXPECT_EQ(d->ParamImage[ui], text[k]) << e.what; break;
+        }
+    }
+
+    // Text longer than 10 keeps its first 10; an empty one is all spaces; only the low 8 / 16
+    // bits of byte and word values are written.
+    d->GlobalCells.MeterName.text = "ABCDEFGHIJKLMN";
+    d->GlobalCells.NodeAddr.u = 300;
+    d->ChannelCells[1].XducerFreq.u = 70000;
+    d->ChannelCells[0].ZeroTrim.f = -2.0f;
+    EncodeImage(*d);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(d->ParamImage.data()), 10), "ABCDEFGHIJ");
+    EXPECT_EQ(d->ParamImage[10], before[10]);
+    EXPECT_EQ(d->ParamImage[20], 44);
+    EXPECT_EQ(d->ParamImage[1074], 0x70);
+    EXPECT_EQ(d->ParamImage[1075], 0x11);
+    const std::uint8_t minus2[4] = {0x00, 0x00, 0x00, 0xC0};
+    EXPECT_EQ(std::memcmp(d->ParamImage.data() + 764, minus2, 4), 0);
+    d->GlobalCells.MeterName.text.clear();
+    EncodeImage(*d);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(d->ParamImage.data()), 10), std::string(10, ' '));
+}
+
+TEST(Codec, Checksums)
+{
+    auto d = MappedData();
+    d->ParamImage.fill(0xFF);
+    std::fill(d->ParamImage.begin(), d->ParamImage.begin() + 300, 0x01);
+    EXPECT_EQ(ByteChecksum(*d, 300), 0x2C);
+    EXPECT_EQ(DisplayChecksum(*d, 300), 0x12C);
+    EXPECT_EQ(ByteChecksum(*d, 0), 0);
+    EXPECT_EQ(DisplayChecksum(*d, 0), 0);
+
+    d->ParamImage.fill(0xFF); // 1452 x 255 = 370260 = 0x5A654
+    EXPECT_EQ(ByteChecksum(*d, 1452), 0x54);
+    EXPECT_EQ(DisplayChecksum(*d, 1452), 0x2654);
+
+    d->ParamImage.fill(0x01); // a length past the array counts the 2001 bytes there are
+    EXPECT_EQ(DisplayChecksum(*d, 5000), 2001);
+    EXPECT_EQ(ByteChecksum(*d, 5000), 0xD1);
+    EXPECT_EQ(DisplayChecksum(*d, -3), 0);
+}
+
+TEST(Codec, CopyChannelCopiesValuesNotPlaces)
+{
+    auto d = MappedData();
+    std::uint32_t n = 1;
+    ForEachCell(d->ChannelCells[0], [&n](ParameterCell& c, int) {
+        c.u = n;
+        c.f = 0.5f * static_cast<float>(n);
+        c.text = "x";
+        ++n;
+    });
+    d->ChannelCells[1].PipeID.f = 123.0f;
+
+    CopyChannel(*d, 0, 1);
+    const ChannelRecord& a = d->ChannelCells[0];
+    const ChannelRecord& b = d->ChannelCells[1];
+    EXPECT_EQ(b.PipeID.f, a.PipeID.f);
+    EXPECT_EQ(b.MountType.u, 1u);
+    EXPECT_EQ(b.LoadingIndex.u, a.LoadingIndex.u);
+    EXPECT_EQ(b.Curve.y[24].f, a.Curve.y[24].f);
+    EXPECT_EQ(b.Limit[5].u, a.Limit[5].u);
+    EXPECT_EQ(b.MountType.offset, 1068);
+    EXPECT_EQ(b.PipeID.offset, 1116);
+    EXPECT_EQ(b.Curve.y[24].offset, 1068 + 336);
+    EXPECT_EQ(b.LoadingIndex.offset, 1450);
+    EXPECT_EQ(a.PipeID.offset, 732);
+
+    // Encoded, channel 1's bytes are channel 0's bytes.
+    EncodeImage(*d);
+    EXPECT_EQ(std::memcmp(d->ParamImage.data() + 684, d->ParamImage.data() + 1068, 384), 0);
+
+    // Into record 2: values arrive, the record stays out of the image.
+    CopyChannel(*d, 0, 2);
+    EXPECT_EQ(d->ChannelCells[2].PipeID.f, a.PipeID.f);
+    EXPECT_EQ(d->ChannelCells[2].PipeID.offset, -1);
+    const auto image = d->ParamImage;
+    d->ChannelCells[2].PipeID.f = -1.0f;
+    EncodeImage(*d);
+    EXPECT_EQ(d->ParamImage, image);
+
+    // Out-of-range indexes change nothing.
+    CopyChannel(*d, 0, 3);
+    CopyChannel(*d, -1, 0);
+    EXPECT_EQ(d->ChannelCells[0].PipeID.f, a.PipeID.f);
+    EXPECT_EQ(d->ChannelCells[0].MountType.u, 1u);
+}
+
+TEST(TransducerDefaults, TableValues)
+{
+    auto d = std::make_unique<MeterData>();
+    FillTransducerDefaults(*d);
+    const auto& t = d->TransducerDefaults;
+    EXPECT_EQ(t[31 * 6 + 1], 0.681998f); // column 1, row 6
+    EXPECT_EQ(t[31 * 8 + 4], 5.73e-6f);  // column 4, row 8
+    EXPECT_EQ(t[31 * 1 + 4], 5.4e-6f);
+    for (int r = 1; r <= 10; ++r) {
+        EXPECT_EQ(t[static_cast<std::size_t>(31 * r + 15)], 50.0f) << r;
+        EXPECT_EQ(t[static_cast<std::size_t>(31 * r + 16)], 15.0f) << r;
+    }
+    EXPECT_EQ(t[31 * 11 + 15], 0.0f);
+    EXPECT_EQ(t[31 * 0 + 15], 0.0f);
+    EXPECT_EQ(t[31 * 8 + 0], 0.0f); // listed 0
+    EXPECT_EQ(t[31 * 10 + 3], 2000.0f);
+    EXPECT_EQ(t[31 * 8 + 5], 1500.0f);
+    EXPECT_EQ(t[31 * 1 + 7], 999.8f);
+    EXPECT_EQ(t[31 * 9 + 10], 0.05f);
+    EXPECT_EQ(t[31 * 8 + 11], 0.015875f);
+    EXPECT_EQ(t[31 * 3 + 14], 1.46e-4f);
+    EXPECT_EQ(d->TransducerDefault(1, 6), 0.681998f);
+    EXPECT_EQ(d->TransducerDefault(31, 0), 0.0f);
+    EXPECT_EQ(d->TransducerDefault(0, 16), 0.0f);
+
+    // The table lists 136 non-zero values; every other entry is 0.
+    int nonZero = 0;
+    for (float v : t)
+        nonZero += v != 0.0f;
+    EXPECT_EQ(nonZero, 136);
+
+    const auto& b = d->TransducerDefaultBytes;
+    for (int r = 1; r <= 5; ++r)
+        EXPECT_EQ(b[static_cast<std::size_t>(31 * r)], 8) << r;
+    for (int r = 6; r <= 8; ++r)
+        EXPECT_EQ(b[static_cast<std::size_t>(31 * r)], 1) << r;
+    for (int r = 1; r <= 6; ++r)
+        EXPECT_EQ(b[static_cast<std::size_t>(31 * r + 1)], 2) << r;
+    EXPECT_EQ(b[31 * 7 + 1], 4);
+    EXPECT_EQ(b[31 * 8 + 1], 4);
+    int nonZeroBytes = 0;
+    for (std::uint8_t v : b)
+        nonZeroBytes += v != 0;
+    EXPECT_EQ(nonZeroBytes, 16);
+    EXPECT_EQ(d->TransducerDefaultByte(1, 7), 4);
+}
