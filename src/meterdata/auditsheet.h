@@ -1,0 +1,29 @@
+#pragma once
+// The configuration audit sheet: a plain-text report of the configuration held in the cells (meter
+// identity, the two current loops, both channels). Plain code without widgets: the configuration
+// menu passes its label captions and writes the bytes returned here.
+
+#include "meterdata/modData.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace auditsheet {
+
+// The print file dialog.
+inline constexpr char kFilter[] = "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat";
+inline constexpr int kFilterIndex = 2;
+inline constexpr char kDefaultExt[] = "txt";
+
+// One report line as file bytes: the items joined by one TAB, ended by CR LF, in Latin-1. Control
+// characters inside an item (C0, DEL, C1) and characters outside Latin-1 are written as "?", so no
+// item can split a line or a field.
+QByteArray ReportLine(const QStringList& items);
+
+// The whole report as file bytes, from the current cell values. model, softVer and serial are the
+// captions of the menu's lblModel, lblSoftVer and lblSN.
+QByteArray AuditSheet(const modData::MeterData& data, const QString& model, const QString& softVer,
+                      const QString& serial);
+
+} // namespace auditsheet
