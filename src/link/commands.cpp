@@ -1,7 +1,9 @@
 #include "link/commands.h"
 
 #include "link/frmCDR.h"
+#include "meterdata/imagetransfer.h"
 #include "meterdata/session.h"
+#include "monitor/frmLog.h"
 #include "startup/frmStart.h"
 #include "startup/windowregistry.h"
 
@@ -36,11 +38,22 @@ void HandleResponse(Session& session)
     link.tmrTimeOut->stop();
     frmStart& start = session.windows().Start();
     start.SetLinkColour(frmStart::kColourGreen);
+    if (session.answerHook && session.answerHook(link.RxBuffer[1]))
+        return;
     switch (link.RxBuffer[1]) {
     case Identify:
         start.RcvID();
         break;
-    // Live data (30), diagnostics (31), image read and write (32, 33), raw signal (35), output trim
+    case LiveData:
+        session.windows().Log().Setform();
+        break;
+    case ReadImage:
+        modBinaryRW::ReceiveImageBlock(session);
+        break;
+    case WriteImage:
+        modBinaryRW::SendImageBlock(session, 1);
+        break;
+    // Diagnostics (31), raw signal (35), output trim
     // (36, 46), zero calibration (38) and the plot mark (99) go to their windows; until a window
     // exists its answers are accepted here and go no further, like 37, 86, 93 and unknown codes.
     default:

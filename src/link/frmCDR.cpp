@@ -80,6 +80,7 @@ bool frmCDR::openFailed(const QString& errorText)
     // The box's words are fixed; the port's own reason stays readable in the status panel.
     PortError = errorText;
     Status = QStringLiteral("Status: ") + errorText;
+    m_session.windows().LinkFailed(); // the request never left
     const auto answer = m_session.dialogs().message(QStringLiteral("Work Offline?"), QStringLiteral("No Com Port Found"),
                                                     DialogService::Buttons::YesNo, DialogService::Icon::Question);
     WindowRegistry& windows = m_session.windows();
@@ -213,8 +214,15 @@ void frmCDR::tmrTimeOut_Timer()
 {
     // Stop first: the box is modal and the timer must not fire again behind it.
     tmrTimeOut->stop();
+    // The polling windows stop waiting and poll on, also behind the box; a poll that times out
+    // while the box is still open does not open a second one.
+    m_session.windows().LinkTimedOut();
+    if (m_askingTimeOut)
+        return;
+    m_askingTimeOut = true;
     const auto answer = m_session.dialogs().message(QStringLiteral("Work Offline?"), QStringLiteral("Communication Failed"),
                                                     DialogService::Buttons::YesNo, DialogService::Icon::Question);
+    m_askingTimeOut = false;
     WindowRegistry& windows = m_session.windows();
     if (answer == DialogService::Answer::Yes) {
         windows.ShowConfig();

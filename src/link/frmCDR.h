@@ -64,4 +64,6 @@ private:
     bool openFailed(const QString& errorText);
 
     Session& m_session;
+    // The time-out box is open.
+    bool m_askingTimeOut = false;
 };

@@ -1,6 +1,10 @@
 #pragma once
-// The process-wide state of one run: the session variables every window reads and writes, the
-// services the windows use (dialogs, settings, serial port), and the window registry.
+// The process-wide state of one run: the session variables every window reads and writes (the
+// parameter image and its cells, the unit tables and item lists among them), the services the
+// windows use (dialogs, settings, serial port), and the window registry.
+
+#include "meterdata/modData.h"
+#include "meterdata/modLabels.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +15,7 @@ class SerialDevice;
 class SettingsStore;
 class WindowRegistry;
 
-class Session {
+class Session : public modData::MeterData, public modLabels::UnitTables {
 public:
     using SerialFactory = std::function<std::unique_ptr<SerialDevice>(const SettingsStore&)>;
 
@@ -46,6 +50,11 @@ public:
     // the application's quit; the tests record it.
     std::function<void()> endProgram;
     bool programEnded = false;
+
+    // Sees every accepted answer (good CRC) by its function code before it is routed; returning
+    // true keeps it from the window that owns the code. The window tool leaves it unset; the
+    // command-line companion follows its transfers through it.
+    std::function<bool(std::uint8_t code)> answerHook;
     void EndProgram();
 
 private:

@@ -2,7 +2,10 @@
 
 #include "link/commands.h"
 #include "link/frmCDR.h"
+#include "meterdata/frmConfig.h"
+#include "meterdata/modBinaryRW.h"
 #include "meterdata/session.h"
+#include "monitor/frmLog.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
 #include "startup/windowregistry.h"
@@ -112,9 +115,11 @@ void frmStart::Form_Load()
     modComFun::BuildCrcTable();
     m_session.AccessCode = modComFun::kAccessCode;
     m_session.NodeAddress = modComFun::kPollNode;
-    // The item lists, unit tables and transducer default tables are filled here.
+    modLabels::FillItemLists(m_session);
+    modLabels::FillUnitTables(m_session);
+    modData::FillTransducerDefaults(m_session);
     m_session.ImageValid = 0;
-    // The parameter-cell map is built here.
+    modBinaryRW::BuildCellMap(m_session);
     m_session.Language = 1;
     LayoutLanguage(1);
 }
@@ -141,20 +146,23 @@ void frmStart::imgLang_Click(int index)
 {
     m_session.Language = static_cast<std::int16_t>(index);
     LayoutLanguage(m_session.Language);
-    // The pipe, configuration and transducer windows follow the language once they exist.
+    // The pipe and transducer windows follow the language too, once they exist.
+    m_session.windows().Config().SetLang(m_session.Language);
 }
 
 void frmStart::imgSetup_Click()
 {
-    if (m_session.windows().ShowConfig())
-        hide();
+    m_session.windows().ShowConfig();
+    hide();
+    m_session.windows().Config().Lock_input();
     modComFun::BuildCommand(m_session, 3, m_session.NodeAddress, 0, 0);
 }
 
 void frmStart::RcvID()
 {
-    if (m_session.windows().ShowConfig())
-        hide();
+    m_session.windows().ShowConfig();
+    hide();
+    m_session.windows().Config().Lock_input();
     const auto& rx = m_session.windows().CDR().RxBuffer;
     m_session.MeterModel = rx[4];
     m_session.FirmwareVersion = rx[5];
@@ -164,7 +172,8 @@ void frmStart::RcvID()
 
 void frmStart::imgLogdata_Click()
 {
-    // Opens the live data log once it exists.
+    m_session.windows().Log().show();
+    hide();
 }
 
 void frmStart::imgDiagnostics_Click()

@@ -1,6 +1,8 @@
 #include "startup/windowregistry.h"
 
 #include "link/frmCDR.h"
+#include "meterdata/frmConfig.h"
+#include "monitor/frmLog.h"
 #include "startup/frmStart.h"
 
 WindowRegistry::WindowRegistry(Session& session) : m_session(session) {}
@@ -8,7 +10,9 @@ WindowRegistry::WindowRegistry(Session& session) : m_session(session) {}
 WindowRegistry::~WindowRegistry()
 {
     // The link window closes its port on destruction; the start window goes last.
+    m_log.reset();
     m_cdr.reset();
+    m_config.reset();
     m_start.reset();
 }
 
@@ -26,12 +30,39 @@ frmCDR& WindowRegistry::CDR()
     return *m_cdr;
 }
 
-bool WindowRegistry::ShowConfig()
+frmConfig& WindowRegistry::Config()
 {
-    return false;
+    if (!m_config)
+        m_config = std::make_unique<frmConfig>(m_session);
+    return *m_config;
 }
 
-bool WindowRegistry::HideConfig()
+void WindowRegistry::ShowConfig()
 {
-    return false;
+    Config().show();
+}
+
+void WindowRegistry::HideConfig()
+{
+    if (m_config)
+        m_config->hide();
+}
+
+frmLog& WindowRegistry::Log()
+{
+    if (!m_log)
+        m_log = std::make_unique<frmLog>(m_session);
+    return *m_log;
+}
+
+void WindowRegistry::LinkTimedOut()
+{
+    if (m_log)
+        m_log->LinkTimedOut();
+}
+
+void WindowRegistry::LinkFailed()
+{
+    if (m_log)
+        m_log->LinkFailed();
 }

@@ -135,6 +135,8 @@ TEST(StartWindow, ClosingDrainsThePortAndEndsUnlessAborted)
     w.show();
     QTest::mouseClick(w.imgSetup[1], Qt::LeftButton); // opens the port with the identification request
     ASSERT_TRUE(t.port && t.port->isOpen());
+    EXPECT_FALSE(w.isVisible()) << "meter setup hides the start window";
+    w.show();
     t.link().drainMs = 20;
     t.port->queued = 4;
     t.dialogs->answers = {DialogService::Answer::Abort};

@@ -1,0 +1,40 @@
+#pragma once
+// The data log window's drawing surface and its chart frame. The surface keeps what was drawn in a
+// pixmap that the paint event shows, so traces survive repaints and each chart step costs one line.
+// Coordinates are the window's, in twips.
+
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+class ChartSurface : public QWidget {
+    Q_OBJECT
+public:
+    // Covers its parent from the top left corner; mouse clicks go through to the controls.
+    explicit ChartSurface(QWidget* parent);
+
+    void DrawLine(int x0, int y0, int x1, int y1, const QColor& colour);
+    void Clear();
+    // What has been drawn, in pixels of the window.
+    QImage Image() const { return m_pixmap.toImage(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QPixmap m_pixmap;
+};
+
+// A rectangle drawn as an outline only, like a shape with a transparent back: what lies beneath it
+// stays visible.
+class FrameShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrameShape(QWidget* parent);
+    QColor BorderColor = Qt::black;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

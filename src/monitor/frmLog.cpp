@@ -1,0 +1,701 @@
+#include "monitor/frmLog.h"
+
+#include "link/commands.h"
+#include "link/frmCDR.h"
+#include "meterdata/session.h"
+#include "monitor/chartsurface.h"
+#include "platform/dialogservice.h"
+#include "platform/twips.h"
+#include "startup/frmStart.h"
+#include "startup/windowregistry.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Value rows, twips.
+constexpr int kRowTop = 600;
+constexpr int kRowStep = 360;
+constexpr int kBoxHeight = 300;
+constexpr int kCaptionLeft = 60;
+constexpr int kCaptionWidth = 1340;
+// Value columns: channel A (and the single channel), channel B beside it, and the units after them.
+constexpr int kColumn1 = 1440;
+constexpr int kColumn2 = 2640;
+constexpr int kColumn3 = 3840;
+constexpr int kBoxWidth = 1200;
+constexpr int kTotalShift = 360; // the totals stand right of their column
+constexpr int kTotalWidth = kBoxWidth - kTotalShift;
+constexpr int kUnitWidth = 1200;
+// Buttons and the update period, right of the values.
+constexpr int kButtonLeft = 5400;
+constexpr int kButtonWidth = 1440;
+// Chart controls, above the chart frame.
+constexpr int kChartRow1 = 5040;
+constexpr int kChartRow2 = 5400;
+constexpr int kScaleLabelHeight = 210;
+
+constexpr int row(int r) { return kRowTop + r * kRowStep; }
+
+enum Row { RowFlow, RowVOS, RowSdv, RowLoad, RowSize, RowAbsorb, RowTotal, RowTime, RowAvg, RowAlarm };
+
+const char* const kDataFilter = "All Files (*.*)|*.*|Data Files (*.dat)|*.dat|";
+
+QString indexed(const char* name, int i)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+}
+
+// Unit kinds of the three unit combos.
+constexpr int kVelocityKind = 4;
+constexpr int kVolumeKind = 6;
+constexpr int kFlowKind = 13;
+
+} // namespace
+
+frmLog::frmLog(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("frmLog"));
+    setWindowTitle(QStringLiteral("SCADA Simulator"));
+    buildControls();
+    Form_Load();
+}
+
+frmLog::~frmLog()
+{
+    // Last chance for blocks that could not be written earlier.
+    if (LogRows.UnwrittenRows() > 0)
+        LogRows.FlushLog(false);
+}
+
+void frmLog::buildControls()
+{
+    setFixedSize(twips::rect(0, 0, kFormWidth, kHeightOne).size());
+
+    // The drawing surface lies under every control and spans the tallest window.
+    Surface = new ChartSurface(this);
+    Surface->setObjectName(QStringLiteral("Surface"));
+    Surface->resize(twips::rect(0, 0, kFormWidth, kHeightPlot).size());
+
+    auto caption = [this](const char* name, const char* text, int top) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        l->setObjectName(QLatin1String(name));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        twips::place(l, kCaptionLeft, top, kCaptionWidth, kBoxHeight);
+        // A long caption takes a smaller font rather than losing its first letters.
+        QFont f = l->font();
+        while (QFontMetrics(f).horizontalAdvance(l->text()) > l->width() && f.pointSizeF() > 6)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        l->setFont(f);
+        return l;
+    };
+    auto box = [this](const QString& name) {
+        auto* t = new QLineEdit(this);
+        t->setObjectName(name);
+        t->setReadOnly(true);
+        return t;
+    };
+    auto unitLabel = [this](const char* name, const char* text, int top) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        l->setObjectName(QLatin1String(name));
+        twips::place(l, kColumn2, top, kUnitWidth, kBoxHeight);
+        return l;
+    };
+    auto combo = [this](const char* name) {
+        auto* c = new QComboBox(this);
+        c->setObjectName(QLatin1String(name));
+        return c;
+    };
+
+    cmbChan = combo("cmbChan");
+    cmbChan->addItems({QStringLiteral("Chan A"), QStringLiteral("Chan B"), QStringLiteral("Both")});
+    twips::place(cmbChan, kColumn1, 120, kBoxWidth, kBoxHeight);
+    cmbUpdate = combo("cmbUpdate");
+    cmbUpdate->addItem(QStringLiteral("1 sec"), 1000);
+    cmbUpdate->addItem(QStringLiteral("10 sec"), 10000);
+    cmbUpdate->addItem(QStringLiteral("30 sec"), 30000);
+    cmbUpdate->addItem(QStringLiteral("60 sec"), 60000);
+    twips::place(cmbUpdate, kButtonLeft, 120, kButtonWidth, kBoxHeight);
+
+    tmrUpDate = new QTimer(this);
+    tmrUpDate->setObjectName(QStringLiteral("tmrUpDate"));
+    tmrUpDate->setInterval(100);
+    connect(tmrUpDate, &QTimer::timeout, this, &frmLog::tmrUpDate_Timer);
+
+    caption("lblFlowRate", "Flow Rate", row(RowFlow));
+    caption("lblVelocity", "Acoustic Velocity", row(RowVOS));
+    caption("lblSDV", "Flow SDV", row(RowSdv));
+    caption("lblLoad", "Particle Load", row(RowLoad));
+    caption("lblSize", "Particle Size", row(RowSize));
+    caption("lblAbsorb", "Acoustic Absorbsion", row(RowAbsorb));
+    caption("lblTotal", "Batch Total", row(RowTotal));
+    caption("lblTime", "Batch Time", row(RowTime));
+    caption("lblAVG", "AVG", row(RowAvg));
+
+    for (int i = 0; i < 2; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        txtFlow[k] = box(indexed("txtFlow", i));
+        txtVOS[k] = box(indexed("txtVOS", i));
+        txtReyn[k] = box(indexed("txtReyn", i));
+        txtLoad[k] = box(indexed("txtLoad", i));
+        txtSize[k] = box(indexed("txtSize", i));
+        txtAbsorb[k] = box(indexed("txtAbsorb", i));
+        txtTotal[k] = box(indexed("txtTotal", i));
+        lblAlarm[k] = new QLabel(QStringLiteral("ALARM"), this);
+        lblAlarm[k]->setObjectName(indexed("lblAlarm", i));
+        lblAlarm[k]->setAlignment(Qt::AlignCenter);
+        lblAlarm[k]->setStyleSheet(QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; font-weight: bold; }"));
+        lblAlarm[k]->hide();
+    }
+    txtTotalTime = box(QStringLiteral("txtTotalTime"));
+    twips::place(txtTotalTime, kColumn1 + kTotalShift, row(RowTime), kTotalWidth, kBoxHeight);
+    txtQavg = box(QStringLiteral("txtQavg"));
+    twips::place(txtQavg, kColumn1, row(RowAvg), kBoxWidth, kBoxHeight);
+
+    cmbQUnit = combo("cmbQUnit");
+    cmbCunit = combo("cmbCunit");
+    cmbTotalUN = combo("cmbTotalUN");
+    lblpercent = unitLabel("lblpercent", "%", row(RowSdv));
+    lblmicron = unitLabel("lblmicron", "Microns", row(RowSize));
+    lbldB = unitLabel("lbldB", "dB", row(RowAbsorb));
+    lblsec = unitLabel("lblsec", "sec", row(RowTime));
+
+    auto button = [this](const QString& name, const char* text, int left, int top, int width) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(name);
+        twips::place(b, left, top, width, kBoxHeight + 60);
+        return b;
+    };
+    cmdStart = button(QStringLiteral("cmdStart"), "Start Log", kButtonLeft, row(RowFlow), kButtonWidth);
+    cmdClose = button(QStringLiteral("cmdClose"), "Close", kButtonLeft, row(RowSdv), kButtonWidth);
+    cmdStartStop = button(QStringLiteral("cmdStartStop"), "Start Batch", kButtonLeft, row(RowSize), kButtonWidth);
+    cmdClear = button(QStringLiteral("cmdClear"), "Clear Total", kButtonLeft, row(RowTotal), kButtonWidth);
+
+    auto check = [this](const QString& name, const char* text, int left, int top, int width) {
+        auto* c = new QCheckBox(QString::fromLatin1(text), this);
+        c->setObjectName(name);
+        twips::place(c, left, top, width, kBoxHeight);
+        return c;
+    };
+    chkPlot = check(QStringLiteral("chkPlot"), "Plot Data", kButtonLeft, row(RowAlarm), kButtonWidth);
+
+    chkLData[0] = check(indexed("chkLData", 0), "Flow Rate", kFrameLeft, kChartRow1, 1800);
+    chkLData[1] = check(indexed("chkLData", 1), "Reynolds Number", kFrameLeft, kChartRow2, 1800);
+    chkBPolarL = check(QStringLiteral("chkBPolarL"), "Bi Polar", 2700, kChartRow1, 1200);
+    cmdLscale[0] = button(indexed("cmdLscale", 0), "+", 2700, kChartRow2 - 30, 420);
+    cmdLscale[1] = button(indexed("cmdLscale", 1), "-", 3180, kChartRow2 - 30, 420);
+    chkRData[0] = check(indexed("chkRData", 0), "Acoustic Velocity", 4080, kChartRow1, 1980);
+    chkRData[1] = check(indexed("chkRData", 1), "Particle Size", 4080, kChartRow2, 1980);
+    chkBPolarR = check(QStringLiteral("chkBPolarR"), "Bi Polar", 6120, kChartRow1, 1200);
+    cmdRscale[0] = button(indexed("cmdRscale", 0), "+", 6120, kChartRow2 - 30, 420);
+    cmdRscale[1] = button(indexed("cmdRscale", 1), "-", 6600, kChartRow2 - 30, 420);
+    chkLData[0]->setChecked(true);
+    chkRData[0]->setChecked(true);
+
+    shpFlow = new FrameShape(this);
+    shpFlow->setObjectName(QStringLiteral("shpFlow"));
+    twips::place(shpFlow, kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight);
+    shpFlow->hide();
+
+    for (int k = 0; k < 5; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        LblLScale[i] = new QLabel(this);
+        LblLScale[i]->setObjectName(indexed("LblLScale", k));
+        LblLScale[i]->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        LblRScale[i] = new QLabel(this);
+        LblRScale[i]->setObjectName(indexed("LblRScale", k));
+        LblRScale[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    Surface->lower();
+
+    // Handlers.
+    connect(cmbChan, &QComboBox::currentIndexChanged, this, [this] { cmbChan_Click(); });
+    connect(cmbUpdate, &QComboBox::currentIndexChanged, this, [this] { cmbUpdate_Click(); });
+    connect(cmbQUnit, &QComboBox::currentIndexChanged, this, [this] { cmbQUnit_Click(); });
+    connect(cmbCunit, &QComboBox::currentIndexChanged, this, [this] { cmbCunit_Click(); });
+    connect(cmbTotalUN, &QComboBox::currentIndexChanged, this, [this] { cmbTotalUN_Click(); });
+    connect(cmdStart, &QPushButton::clicked, this, &frmLog::cmdStart_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmLog::cmdClose_Click);
+    connect(cmdStartStop, &QPushButton::clicked, this, &frmLog::cmdStartStop_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLog::cmdClear_Click);
+    connect(chkPlot, &QCheckBox::clicked, this, &frmLog::chkPlot_Click);
+    connect(chkBPolarL, &QCheckBox::clicked, this, &frmLog::chkBPolarL_Click);
+    connect(chkBPolarR, &QCheckBox::clicked, this, &frmLog::chkBPolarR_Click);
+    for (int i = 0; i < 2; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        // "clicked" comes with the mouse release over the box.
+        connect(chkLData[k], &QCheckBox::clicked, this, [this, i] { chkLData_MouseUp(i); });
+        connect(chkRData[k], &QCheckBox::clicked, this, [this, i] { chkRData_MouseUp(i); });
+        connect(cmdLscale[k], &QPushButton::clicked, this, [this, i] { cmdLscale_Click(i); });
+        connect(cmdRscale[k], &QPushButton::clicked, this, [this, i] { cmdRscale_Click(i); });
+    }
+}
+
+stripchart::Frame frmLog::ChartFrame() const
+{
+    return {twips::left(shpFlow), twips::top(shpFlow), kFrameWidth, kFrameHeight};
+}
+
+void frmLog::Form_Load()
+{
+    cmbChan->setCurrentIndex(0);
+    cmbChan_Click();
+    cmbUpdate->setCurrentIndex(0);
+    cmbUpdate_Click();
+    BothChannels = 0;
+    Pen.PlotCount = 0;
+    Avg.Clear();
+    setBoxColour(txtQavg, 0xFFFFFFFF);
+    cmbChan_Click();
+    setFormHeight(kHeightOne);
+    Logging = 0;
+
+    const auto fill = [this](QComboBox* c, int kind, int choice) {
+        const QSignalBlocker quiet(c);
+        c->clear();
+        const int n = m_session.UnitCount(kind);
+        for (int i = 0; i < n; ++i)
+            c->addItem(m_session.UnitName(kind, i));
+        c->setCurrentIndex(choice);
+    };
+    fill(cmbTotalUN, kVolumeKind, 1);
+    fill(cmbQUnit, kFlowKind, 0);
+    fill(cmbCunit, kVelocityKind, 0);
+    cmbTotalUN_Click();
+    cmbQUnit_Click();
+    cmbCunit_Click();
+
+    cmdStart->setText(QStringLiteral("Start"));
+    LeftFullScale = 30;
+    RightFullScale = 1550;
+    DrawLeftScale();
+    DrawRightScale();
+}
+
+void frmLog::setFormHeight(int twipsHeight)
+{
+    setFixedSize(twips::toPixels(kFormWidth), twips::toPixels(twipsHeight));
+}
+
+void frmLog::setBoxColour(QLineEdit* box, QRgb colour)
+{
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, QColor::fromRgb(colour));
+    box->setPalette(p);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Polling and answers
+
+void frmLog::tmrUpDate_Timer()
+{
+    if (m_session.PollBusy == 1)
+        return;
+    const int chan = cmbChan->currentIndex();
+    if (chan == 2)
+        PollChannel = PollChannel == 0 ? 1 : 0;
+    else
+        PollChannel = static_cast<std::uint8_t>(chan == 1 ? 1 : 0);
+    tmrUpDate->stop();
+    tmrUpDate->setInterval(ChosenPeriod());
+    m_session.PollBusy = 1;
+    modComFun::BuildCommand(m_session, 0, m_session.NodeAddress, PollChannel, PendingCommand);
+    // A command stays pending when its poll could not leave (the port failed).
+    if (m_session.PollBusy == 1)
+        PendingCommand = 0;
+}
+
+void frmLog::LinkTimedOut()
+{
+    m_session.PollBusy = 0;
+    if (Logging == 1)
+        tmrUpDate->start();
+}
+
+void frmLog::LinkFailed()
+{
+    m_session.PollBusy = 0;
+}
+
+void frmLog::Setform()
+{
+    const auto& rx = m_session.windows().CDR().RxBuffer;
+
+    if (LogRows.RowCount() >= DataLogFile::kBlockRows)
+        flushRows(true);
+
+    const int c = PollChannel & 1;
+    const auto k = static_cast<std::size_t>(c);
+    const livedata::Answer a = livedata::Decode(rx.data());
+    const livedata::Shown s = livedata::Apply(Values, c, a, {SoundFactor, FlowFactor, TotalFactor});
+    txtVOS[k]->setText(s.txtVOS);
+    txtFlow[k]->setText(s.txtFlow);
+    txtReyn[k]->setText(s.txtReyn);
+    txtTotalTime->setText(s.txtTotalTime);
+    txtTotal[k]->setText(s.txtTotal);
+    txtLoad[k]->setText(s.txtLoad);
+    txtSize[k]->setText(s.txtSize);
+    txtAbsorb[k]->setText(s.txtAbsorb);
+
+    double L = 0;
+    double R = 0;
+    if (BothChannels == 1) {
+        L = Values.FlowRate[0];
+        R = Values.FlowRate[1];
+    } else {
+        if (chkLData[0]->isChecked())
+            L = Values.FlowRate[k];
+        else if (chkLData[1]->isChecked())
+            L = Values.FlowSdvPct[k];
+        if (chkRData[0]->isChecked())
+            R = Values.SoundSpeed[k];
+        else if (chkRData[1]->isChecked())
+            R = Values.ParticleSize[k];
+    }
+    if (chkPlot->isChecked())
+        PlotPoint(L, R);
+
+    switch (Avg.Step(a.gate, Values.FlowRate[0])) {
+    case livedata::Average::Show::Collecting:
+        setBoxColour(txtQavg, kAvgOpen);
+        break;
+    case livedata::Average::Show::Mean:
+        setBoxColour(txtQavg, kAvgClosed);
+        txtQavg->setText(Avg.Text());
+        break;
+    case livedata::Average::Show::Unchanged:
+        break;
+    }
+
+    BatchState = a.batch;
+    cmdStartStop->setText(BatchState == 1 ? QStringLiteral("Stop Batch") : QStringLiteral("Start Batch"));
+
+    const QString alarm = livedata::AlarmCaption(Values.StatusCode[k]);
+    if (alarm.isEmpty()) {
+        lblAlarm[k]->hide();
+    } else {
+        lblAlarm[k]->setText(alarm);
+        lblAlarm[k]->show();
+    }
+
+    LogRows.AddRow(livedata::RowLine(Clock(), Values, txtTotalTime->text(), txtTotal[0]->text(), txtTotal[1]->text()));
+
+    m_session.PollBusy = 0;
+    if (Logging == 1)
+        tmrUpDate->start();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start, Pause, Close
+
+void frmLog::flushRows(bool tellLater)
+{
+    const DataLogFile::Outcome out = LogRows.FlushLog(SaveAnswer == 6 && Logging == 1);
+    if (!out.failed) {
+        m_flushFailureShown = false;
+        return;
+    }
+    if (m_flushFailureShown)
+        return;
+    m_flushFailureShown = true;
+    const QString text = QStringLiteral("The data log could not be written to %1 (%2). The readings are kept and "
+                                        "written with the next block.")
+                             .arg(QDir::toNativeSeparators(out.fileName), out.error);
+    const auto tell = [this, text] {
+        m_session.dialogs().message(text, QStringLiteral("Storage Option"), DialogService::Buttons::OK,
+                                    DialogService::Icon::Exclamation);
+    };
+    // From an answer the box waits until the answer is handled, so that the log polls on behind it.
+    if (tellLater)
+        QTimer::singleShot(0, this, tell);
+    else
+        tell();
+}
+
+void frmLog::cmdStart_Click()
+{
+    if (Logging == 0) {
+        Pen.PlotCount = 0;
+        LogRows.FlushLog(false); // rows of a stopped log are not kept; blocks still waiting are tried
+        const auto answer = m_session.dialogs().message(QStringLiteral("Save to Disk?"), QStringLiteral("Storage Option"),
+                                                        DialogService::Buttons::YesNo, DialogService::Icon::Question);
+        SaveAnswer = answer == DialogService::Answer::Yes ? 6 : 7;
+        if (SaveAnswer == 6) {
+            DialogService::FileRequest request;
+            request.filter = QString::fromLatin1(kDataFilter);
+            request.filterIndex = 2;
+            request.defaultExt = QStringLiteral("dat");
+            const QString name = m_session.dialogs().saveFile(request);
+            if (name.isEmpty())
+                return;
+            LogRows.SetFileName(name);
+            if (!LogRows.WriteLogHeader(livedata::HeaderLine()))
+                return;
+        }
+        tmrUpDate->start();
+        cmdStart->setText(QStringLiteral("Pause"));
+        Logging = 1;
+    } else {
+        Pen.PlotCount = 0;
+        flushRows(false);
+        tmrUpDate->stop();
+        cmdStart->setText(QStringLiteral("Start"));
+        Logging = 0;
+    }
+}
+
+void frmLog::stopLog()
+{
+    flushRows(false);
+    Logging = 0;
+    tmrUpDate->stop();
+    cmdStart->setText(QStringLiteral("Start"));
+}
+
+void frmLog::cmdClose_Click()
+{
+    stopLog();
+    hide();
+    m_session.windows().Start().show();
+}
+
+void frmLog::Form_Unload()
+{
+    stopLog();
+    m_session.windows().Start().show();
+}
+
+void frmLog::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Batch
+
+void frmLog::cmdStartStop_Click()
+{
+    PendingCommand = BatchState == 1 ? 1 : 2;
+    // The command leaves with a poll about 0.1 s from now; the next tick restores the period.
+    tmrUpDate->setInterval(100);
+}
+
+void frmLog::cmdClear_Click()
+{
+    Avg.Clear();
+    txtQavg->clear();
+    setBoxColour(txtQavg, 0xFFFFFFFF);
+    PendingCommand = BatchState == 1 ? 3 : 4;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Channels, period, units
+
+void frmLog::cmbChan_Click()
+{
+    const int chan = cmbChan->currentIndex();
+    const std::array<std::array<QLineEdit*, 2>*, 6> columns = {&txtFlow, &txtVOS, &txtReyn, &txtLoad, &txtSize, &txtAbsorb};
+    const std::array<int, 6> rows = {row(RowFlow), row(RowVOS), row(RowSdv), row(RowLoad), row(RowSize), row(RowAbsorb)};
+    const auto placeChannel = [&](int c, int left) {
+        const auto k = static_cast<std::size_t>(c);
+        for (std::size_t r = 0; r < columns.size(); ++r) {
+            QLineEdit* t = (*columns[r])[k];
+            twips::place(t, left, rows[r], kBoxWidth, kBoxHeight);
+            t->show();
+        }
+        twips::place(txtTotal[k], left + kTotalShift, row(RowTotal), kTotalWidth, kBoxHeight);
+        txtTotal[k]->show();
+        twips::place(lblAlarm[k], left, row(RowAlarm), kBoxWidth, kBoxHeight);
+    };
+    const auto hideChannel = [&](int c) {
+        const auto k = static_cast<std::size_t>(c);
+        for (auto* column : columns)
+            (*column)[k]->hide();
+        txtTotal[k]->hide();
+        lblAlarm[k]->hide();
+    };
+    const auto placeUnits = [&](int left) {
+        twips::place(cmbQUnit, left, row(RowFlow), kUnitWidth, kBoxHeight);
+        twips::place(cmbCunit, left, row(RowVOS), kUnitWidth, kBoxHeight);
+        twips::place(cmbTotalUN, left, row(RowTotal), kUnitWidth, kBoxHeight);
+        for (QLabel* l : {lblpercent, lblmicron, lbldB, lblsec})
+            twips::move(l, left + 60, twips::top(l));
+    };
+
+    if (chan == 2) {
+        placeChannel(0, kColumn1);
+        placeChannel(1, kColumn2);
+        placeUnits(kColumn3);
+        setFormHeight(chkPlot->isChecked() ? kHeightPlot : kHeightBoth);
+        chkRData[0]->setText(QStringLiteral("Flow Rate CH B"));
+        chkRData[0]->setChecked(true);
+        chkLData[0]->setChecked(true);
+        chkRData[0]->setEnabled(false);
+        chkLData[0]->setEnabled(false);
+        chkRData[1]->hide();
+        chkLData[1]->hide();
+        RightFullScale = LeftFullScale;
+        DrawRightScale();
+        BothChannels = 1;
+        return;
+    }
+
+    const int c = chan == 1 ? 1 : 0;
+    hideChannel(1 - c);
+    placeChannel(c, kColumn1);
+    placeUnits(kColumn2);
+    setFormHeight(chkPlot->isChecked() ? kHeightPlot : kHeightOne);
+    chkRData[0]->setText(QStringLiteral("Acoustic Velocity"));
+    chkRData[0]->setChecked(true);
+    chkLData[0]->setChecked(true);
+    chkRData[1]->setChecked(false);
+    chkLData[1]->setChecked(false);
+    for (auto* b : {chkRData[0], chkRData[1], chkLData[0], chkLData[1]}) {
+        b->show();
+        b->setEnabled(true);
+    }
+    RightFullScale = 1550;
+    BothChannels = 0;
+    DrawRightScale();
+}
+
+int frmLog::ChosenPeriod() const
+{
+    return PeriodOverrideMs > 0 ? PeriodOverrideMs : cmbUpdate->currentData().toInt();
+}
+
+void frmLog::cmbUpdate_Click()
+{
+    tmrUpDate->setInterval(ChosenPeriod());
+}
+
+// A factor that is not above 0 (no such unit) leaves the one in use: the values are divided by it.
+void frmLog::cmbQUnit_Click()
+{
+    const float f = m_session.UnitFactor(kFlowKind, cmbQUnit->currentIndex());
+    if (f > 0)
+        FlowFactor = f;
+}
+
+void frmLog::cmbCunit_Click()
+{
+    const float f = m_session.UnitFactor(kVelocityKind, cmbCunit->currentIndex());
+    if (f > 0)
+        SoundFactor = f;
+}
+
+void frmLog::cmbTotalUN_Click()
+{
+    const float f = m_session.UnitFactor(kVolumeKind, cmbTotalUN->currentIndex());
+    if (f > 0)
+        TotalFactor = f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Strip chart
+
+void frmLog::clearChart()
+{
+    Surface->Clear();
+    shpFlow->update();
+}
+
+void frmLog::PlotPoint(double L, double R)
+{
+    const bool right = chkRData[0]->isChecked() || chkRData[1]->isChecked();
+    const stripchart::Step step = Pen.PlotPoint(L, R, right, {LeftFullScale, chkBPolarL->isChecked()},
+                                                {RightFullScale, chkBPolarR->isChecked()}, ChartFrame());
+    for (const stripchart::Line& l : step.lines)
+        Surface->DrawLine(l.x0, l.y0, l.x1, l.y1, QColor::fromRgb(l.left ? kLeftTrace : kRightTrace));
+    if (step.clear)
+        clearChart();
+}
+
+void frmLog::DrawLeftScale()
+{
+    const stripchart::Frame f = ChartFrame();
+    const stripchart::Axis axis{LeftFullScale, chkBPolarL->isChecked()};
+    for (int k = 0; k < 5; ++k) {
+        QLabel* l = LblLScale[static_cast<std::size_t>(k)];
+        twips::place(l, 60, stripchart::LabelTop(k, f), f.Left - 120, kScaleLabelHeight);
+        l->setText(stripchart::LabelCaption(k, axis, QString::fromLatin1(stripchart::kLeftPicture)));
+    }
+}
+
+void frmLog::DrawRightScale()
+{
+    const stripchart::Frame f = ChartFrame();
+    const stripchart::Axis axis{RightFullScale, chkBPolarR->isChecked()};
+    for (int k = 0; k < 5; ++k) {
+        QLabel* l = LblRScale[static_cast<std::size_t>(k)];
+        twips::place(l, f.Left + f.Width + 60, stripchart::LabelTop(k, f), kFormWidth - (f.Left + f.Width + 60),
+                     kScaleLabelHeight);
+        l->setText(stripchart::LabelCaption(k, axis, QString::fromLatin1(stripchart::kRightPicture)));
+    }
+}
+
+void frmLog::chkPlot_Click()
+{
+    Pen.Restart(ChartFrame());
+    if (chkPlot->isChecked()) {
+        shpFlow->show();
+        setFormHeight(kHeightPlot);
+    } else {
+        shpFlow->hide();
+        setFormHeight(BothChannels == 1 ? kHeightBoth : kHeightOne);
+    }
+}
+
+void frmLog::chkLData_MouseUp(int index)
+{
+    chkLData[1]->setChecked(index == 1);
+    chkLData[0]->setChecked(index != 1);
+    LeftFullScale = index == 1 ? 100000 : 30;
+    DrawLeftScale();
+    Pen.PlotCount = 0;
+    clearChart();
+}
+
+void frmLog::chkRData_MouseUp(int index)
+{
+    chkRData[1]->setChecked(index == 1);
+    chkRData[0]->setChecked(index != 1);
+    RightFullScale = index == 1 ? 300 : 1550;
+    DrawRightScale();
+    Pen.PlotCount = 0;
+    clearChart();
+}
+
+void frmLog::chkBPolarL_Click()
+{
+    DrawLeftScale();
+    Pen.PlotCount = 0;
+}
+
+void frmLog::chkBPolarR_Click()
+{
+    DrawRightScale();
+    Pen.PlotCount = 0;
+}
+
+void frmLog::cmdLscale_Click(int index)
+{
+    LeftFullScale = index == 0 ? stripchart::Widen(LeftFullScale) : stripchart::Narrow(LeftFullScale);
+    DrawLeftScale();
+    Pen.PlotCount = 0;
+}
+
+void frmLog::cmdRscale_Click(int index)
+{
+    RightFullScale = index == 0 ? stripchart::Widen(RightFullScale) : stripchart::Narrow(RightFullScale);
+    DrawRightScale();
+    Pen.PlotCount = 0;
+}

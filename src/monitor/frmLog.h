@@ -1,0 +1,163 @@
+#pragma once
+// The live data log window ("SCADA Simulator"): polls the meter for live readings of channel A, B
+// or both, shows them, draws them as a two-trace strip chart, averages the flow over the meter's
+// gate, sends batch commands with the next poll, and records every reading to a data-log file.
+
+#include "monitor/datalogfile.h"
+#include "monitor/livedata.h"
+#include "monitor/stripchart.h"
+
+#include <QTime>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class ChartSurface;
+class FrameShape;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class Session;
+
+class frmLog : public QWidget {
+    Q_OBJECT
+public:
+    // Window heights, twips.
+    static constexpr int kHeightPlot = 16680;
+    static constexpr int kHeightOne = 4605;
+    static constexpr int kHeightBoth = 5000;
+    static constexpr int kFormWidth = 8400;
+    // The chart frame.
+    static constexpr int kFrameLeft = 840;
+    static constexpr int kFrameTop = 5880;
+    static constexpr int kFrameWidth = 6600;
+    static constexpr int kFrameHeight = 10440;
+    // Colours of the averaged flow box.
+    static constexpr QRgb kAvgOpen = 0xFF80FF80;   // RGB(128, 255, 128)
+    static constexpr QRgb kAvgClosed = 0xFFFF8080; // RGB(255, 128, 128)
+    static constexpr QRgb kLeftTrace = 0xFF0000FF;
+    static constexpr QRgb kRightTrace = 0xFFFF0000;
+
+    explicit frmLog(Session& session, QWidget* parent = nullptr);
+    ~frmLog() override;
+
+    // Answer of the live-data poll (function code 30), read from the link window's RxBuffer.
+    void Setform();
+    // The link gave up on the answer (3 s without one): the poll is no longer in flight, and a
+    // running log polls again at its next tick.
+    void LinkTimedOut();
+    // The port could not be opened or written: the poll never left.
+    void LinkFailed();
+
+    // Control handlers.
+    void tmrUpDate_Timer();
+    void cmbChan_Click();
+    void cmbUpdate_Click();
+    void cmbQUnit_Click();
+    void cmbCunit_Click();
+    void cmbTotalUN_Click();
+    void cmdStart_Click();
+    void cmdClose_Click();
+    void cmdStartStop_Click();
+    void cmdClear_Click();
+    void chkPlot_Click();
+    void chkLData_MouseUp(int index);
+    void chkRData_MouseUp(int index);
+    void chkBPolarL_Click();
+    void chkBPolarR_Click();
+    void cmdLscale_Click(int index);
+    void cmdRscale_Click(int index);
+    void Form_Unload();
+
+    // One chart step with the left value L and the right value R.
+    void PlotPoint(double L, double R);
+    void DrawLeftScale();
+    void DrawRightScale();
+
+    // Controls.
+    QComboBox* cmbChan = nullptr;
+    QComboBox* cmbUpdate = nullptr;
+    QTimer* tmrUpDate = nullptr;
+    QPushButton* cmdStart = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QPushButton* cmdStartStop = nullptr;
+    QPushButton* cmdClear = nullptr;
+    std::array<QLineEdit*, 2> txtFlow{};
+    std::array<QLineEdit*, 2> txtVOS{};
+    std::array<QLineEdit*, 2> txtReyn{};
+    std::array<QLineEdit*, 2> txtLoad{};
+    std::array<QLineEdit*, 2> txtSize{};
+    std::array<QLineEdit*, 2> txtAbsorb{};
+    std::array<QLineEdit*, 2> txtTotal{};
+    QLineEdit* txtTotalTime = nullptr;
+    QLineEdit* txtQavg = nullptr;
+    std::array<QLabel*, 2> lblAlarm{};
+    QLabel* lbldB = nullptr;
+    QLabel* lblpercent = nullptr;
+    QLabel* lblmicron = nullptr;
+    QLabel* lblsec = nullptr;
+    QComboBox* cmbQUnit = nullptr;
+    QComboBox* cmbCunit = nullptr;
+    QComboBox* cmbTotalUN = nullptr;
+    QCheckBox* chkPlot = nullptr;
+    std::array<QCheckBox*, 2> chkLData{};
+    std::array<QCheckBox*, 2> chkRData{};
+    QCheckBox* chkBPolarL = nullptr;
+    QCheckBox* chkBPolarR = nullptr;
+    std::array<QPushButton*, 2> cmdLscale{};
+    std::array<QPushButton*, 2> cmdRscale{};
+    std::array<QLabel*, 5> LblLScale{};
+    std::array<QLabel*, 5> LblRScale{};
+    FrameShape* shpFlow = nullptr;
+    // The window's drawing surface, under the controls.
+    ChartSurface* Surface = nullptr;
+
+    // Window state.
+    std::uint8_t PollChannel = 0;
+    std::uint8_t PendingCommand = 0;
+    std::uint8_t BatchState = 0;
+    std::uint8_t BothChannels = 0;
+    std::int16_t Logging = 0;
+    std::int16_t SaveAnswer = 7;
+    float SoundFactor = 1;
+    float FlowFactor = 1;
+    float TotalFactor = 1;
+    livedata::Channels Values;
+    livedata::Average Avg;
+    std::int32_t LeftFullScale = 30;
+    std::int32_t RightFullScale = 1550;
+    stripchart::Pen Pen;
+    DataLogFile LogRows;
+
+    // A poll period in milliseconds used instead of the chosen entry's; 0 in the program (tests
+    // shorten the period with it).
+    int PeriodOverrideMs = 0;
+    int ChosenPeriod() const;
+
+    // The clock that stamps each row (tests set their own).
+    std::function<QTime()> Clock = [] { return QTime::currentTime(); };
+
+    stripchart::Frame ChartFrame() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void setFormHeight(int twipsHeight);
+    void setBoxColour(QLineEdit* box, QRgb colour);
+    void clearChart();
+    // Ends the block of rows; a failure is told once (after the current answer when tellLater).
+    void flushRows(bool tellLater);
+    void stopLog();
+
+    Session& m_session;
+    // A failed flush is reported once until a flush succeeds again.
+    bool m_flushFailureShown = false;
+};
