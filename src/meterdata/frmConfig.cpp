@@ -237,6 +237,16 @@ bool frmConfig::ReadSiteFile()
         return false;
     }
 
+    // A file with more image bytes than the image holds is no site file: taking its first part
+    // would leave an image that matches neither the file nor the cells, and a later store would
+    // mix the two. It is refused before anything changes.
+    if (file.size() - sitefile::kHeadBytes > static_cast<qsizetype>(modData::ParamImageSize)) {
+        m_session.dialogs().inform(
+            QStringLiteral("The file is too long to be a site file:\n%1\nNothing was recalled.").arg(RecallFileName),
+            QStringLiteral("Recall Site File"));
+        return false;
+    }
+
     m_session.ImageValid = 0;
     showSiteButtons(m_storeShown, false);
     const sitefile::Recall r = sitefile::RecallSiteFile(file, m_session);

@@ -211,36 +211,49 @@ TEST_F(OfflineMenu, DamagedShortAndOtherModelFilesAreShownButNeverSent)
     EXPECT_EQ(cfg->lblModel->text(), "Model:     ARX4400LP");
 }
 
-TEST_F(OfflineMenu, FileTooLongForTheImageStopsWithoutUnlocking)
+TEST_F(OfflineMenu, FileTooLongForTheImageIsRefusedAndChangesNothing)
 {
     QByteArray tooLong(3 + 2002, '\x41');
     tooLong[0] = 7;
     ASSERT_TRUE(writeFile(path("big.bin"), tooLong));
     cfg->lblModel->setText("before");
 
-    // From the locked menu: stays locked.
+    // From the locked menu: told, stays locked, the image untouched.
     recall(path("big.bin"));
+    ASSERT_EQ(t.dialogs->asked.size(), 1);
+    EXPECT_TRUE(t.dialogs->asked[0].text.contains("too long")) << t.dialogs->asked[0].text.toStdString();
     EXPECT_EQ(t.s().ImageValid, 0);
     EXPECT_TRUE(setupDisabled());
     EXPECT_FALSE(button("imgStore_1")->isVisible());
     EXPECT_FALSE(button("imgSendSite_1")->isVisible());
     EXPECT_EQ(t.s().MeterModel, 0);
     EXPECT_EQ(t.s().ImageLength, 0);
-    EXPECT_EQ(image(2001), QByteArray(2001, '\x41')) << "read until the image was full";
+    EXPECT_EQ(image(2001), QByteArray(2001, '\0'));
     EXPECT_EQ(cfg->lblModel->text(), "before");
 
-    // From an unlocked menu: send is hidden, the cells and labels stay as they were.
+    // From an unlocked menu: the recalled image stays whole, valid and sendable.
     ASSERT_TRUE(writeFile(path("good.bin"), factorySiteFile(1, 3)));
     recall(path("good.bin"));
     ASSERT_EQ(t.s().ImageValid, 1);
+    const QByteArray before = image(2001);
     recall(path("big.bin"));
-    EXPECT_EQ(t.s().ImageValid, 0);
-    EXPECT_FALSE(button("imgSendSite_1")->isVisible());
+    EXPECT_EQ(t.dialogs->asked.size(), 2);
+    EXPECT_EQ(t.s().ImageValid, 1);
+    EXPECT_EQ(image(2001), before);
+    EXPECT_TRUE(button("imgSendSite_1")->isVisible());
     EXPECT_TRUE(button("imgStore_1")->isVisible());
     EXPECT_EQ(t.s().MeterModel, 1);
     EXPECT_EQ(t.s().GlobalCells.MeterName.text, "ZAV METER ");
     EXPECT_EQ(cfg->lblModel->text(), "Model:     ARX4400LP");
-    EXPECT_TRUE(t.dialogs->asked.isEmpty());
+
+    // One byte less fits the image: read and shown, never sendable.
+    QByteArray fits(3 + 2001, '\x42');
+    ASSERT_TRUE(writeFile(path("fits.bin"), fits));
+    recall(path("fits.bin"));
+    EXPECT_EQ(t.dialogs->asked.size(), 2);
+    EXPECT_EQ(t.s().ImageValid, 0);
+    EXPECT_FALSE(button("imgSendSite_1")->isVisible());
+    EXPECT_EQ(image(2000).right(1), QByteArray(1, '\x42'));
 }
 
 TEST_F(OfflineMenu, FilesThatCannotBeReadOrWrittenAreReported)
