@@ -1,10 +1,13 @@
 #include "imagefile.h"
 
+#include "meterdata/modBinaryRW.h"
+#include "meterdata/sitefile.h"
+
 #include "link/modComFun.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QString>
+
+#include <algorithm>
 
 namespace sim {
 
@@ -123,54 +126,51 @@ Image FactoryImage(std::uint8_t node)
 
 std::uint8_t ByteChecksum(const Image& image)
 {
-    unsigned sum = 0;
-    for (std::uint8_t b : image)
-        sum += b;
-    return static_cast<std::uint8_t>(sum & 0xFF);
+    modData::MeterData data;
+    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), data.ParamImage.size()), data.ParamImage.begin());
+    return modBinaryRW::ByteChecksum(data, static_cast<int>(image.size()));
 }
 
+// The meter reads and writes site files with the tool's own site-file code.
 bool ReadSiteFile(const std::string& path, Image& image, std::uint8_t& model, std::uint8_t& version,
                   std::string& error)
 {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = "cannot open " + path + ": " + f.errorString().toStdString();
+    const QString name = QString::fromStdString(path);
+    QByteArray all;
+    const QString readError = sitefile::ReadFileBytes(name, sitefile::kRecallReadLimit, all);
+    if (!readError.isEmpty()) {
+        error = "cannot open " + path + ": " + readError.toStdString();
         return false;
     }
-    const QByteArray all = f.readAll();
     if (all.size() != kSiteHeadBytes + kImageBytes) {
         error = path + " holds " + std::to_string(all.size()) + " bytes, a site file holds " +
                 std::to_string(kSiteHeadBytes + kImageBytes);
         return false;
     }
-    Image im(all.begin() + kSiteHeadBytes, all.end());
-    const auto stored = static_cast<std::uint8_t>(all[2]);
-    if (ByteChecksum(im) != stored) {
-        error = path + ": image checksum " + std::to_string(ByteChecksum(im)) + " differs from the stored " +
-                std::to_string(stored);
+    modData::MeterData data;
+    const sitefile::Recall r = sitefile::RecallSiteFile(all, data);
+    if (r.outcome != sitefile::RecallOutcome::Valid) {
+        error = path + ": image checksum " + std::to_string(modBinaryRW::ByteChecksum(data, kImageBytes)) +
+                " differs from the stored " + std::to_string(r.storedChecksum);
         return false;
     }
-    model = static_cast<std::uint8_t>(all[0]);
-    version = static_cast<std::uint8_t>(all[1]);
-    image = std::move(im);
+    model = r.model;
+    version = r.version;
+    image.assign(data.ParamImage.begin(), data.ParamImage.begin() + kImageBytes);
     return true;
 }
 
 bool WriteSiteFile(const std::string& path, const Image& image, std::uint8_t model, std::uint8_t version,
                    std::string& error)
 {
-    QSaveFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly)) {
-        error = "cannot write " + path + ": " + f.errorString().toStdString();
-        return false;
-    }
-    QByteArray bytes;
-    bytes.append(static_cast<char>(model));
-    bytes.append(static_cast<char>(version));
-    bytes.append(static_cast<char>(ByteChecksum(image)));
-    bytes.append(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        error = "cannot write " + path + ": " + f.errorString().toStdString();
+    modData::MeterData data;
+    const std::size_t n = std::min<std::size_t>(image.size(), data.ParamImage.size());
+    std::copy_n(image.begin(), n, data.ParamImage.begin());
+    data.ImageLength = static_cast<std::uint16_t>(n);
+    const QString saveError =
+        sitefile::SaveFileBytes(QString::fromStdString(path), sitefile::SiteFileBytes(model, version, data));
+    if (!saveError.isEmpty()) {
+        error = "cannot write " + path + ": " + saveError.toStdString();
         return false;
     }
     return true;
