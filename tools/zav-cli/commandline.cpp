@@ -1,0 +1,163 @@
+#include "commandline.h"
+
+#include "platform/linesettings.h"
+
+#include <QCommandLineParser>
+
+namespace zavcli {
+
+namespace {
+
+const char kDescription[] =
+    "Image-level work with the ZAV flow meter over its serial line, on the link, image codec, site\n"
+    "files and audit sheet of the ZAV Instrument Interface.\n"
+    "\n"
+    "Commands:\n"
+    "  identify              Print the meter's model, firmware version and serial number.\n"
+    "  read FILE             Read the meter's configuration into the site file FILE\n"
+    "                        (replaced only once the whole image has arrived).\n"
+    "  write FILE            Write the site file FILE to the meter; a file of the wrong length\n"
+    "                        or checksum is refused and nothing is sent.\n"
+    "  audit SITEFILE        Write the audit sheet of SITEFILE to standard output, or to OUT\n"
+    "        [-o OUT]        with -o (the same bytes as PRINT SITE).\n"
+    "  check SITEFILE        Tell whether SITEFILE is a whole site file that can be sent.\n"
+    "\n"
+    "The port is the one stored by the Instrument Interface (CommPort Properties) unless\n"
+    "--port or --device is given; its line settings likewise unless --settings is given.\n"
+    "Each request waits at most 3 s for its answer; nothing is repeated. Progress of a\n"
+    "transfer goes to standard error when it is a terminal.";
+
+const char kExitStatuses[] =
+    "\nExit status:\n"
+    "  0  done\n"
+    "  2  bad command line\n"
+    "  3  the serial port cannot be opened or written\n"
+    "  4  the meter did not answer (3 s)\n"
+    "  5  the transfer stopped before its end (the meter fell silent or the line was lost);\n"
+    "     read stores nothing\n"
+    "  6  the site file cannot be read, or could not be sent (wrong length or checksum)\n"
+    "  7  the output file cannot be written\n"
+    "  8  the meter did not accept the written image";
+
+ParseResult usageError(const QString& reason)
+{
+    ParseResult r;
+    r.kind = ParseResult::Kind::Error;
+    r.text = reason;
+    return r;
+}
+
+} // namespace
+
+ParseResult ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and the exit statuses."));
+    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
+                                  QStringLiteral("Serial port number n (the device that the Instrument Interface "
+                                                 "maps to Com<n>)."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption device({QStringLiteral("d"), QStringLiteral("device")},
+                                    QStringLiteral("Serial device path, instead of a port number."), QStringLiteral("path"));
+    const QCommandLineOption settings({QStringLiteral("s"), QStringLiteral("settings")},
+                                      QStringLiteral("Line settings: baud,parity,data bits,stop bits (e.g. 9600,n,8,1)."),
+                                      QStringLiteral("text"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("audit: write the sheet to this file (replaced safely)."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("audit: serial number shown on the sheet; a site file carries none "
+                                                   "(default 0, as before any meter is identified)."),
+                                    QStringLiteral("n"));
+    parser.addOptions({help, port, device, settings, output, serial});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit or check."));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
+                                 QStringLiteral("[file]"));
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        ParseResult r;
+        r.kind = ParseResult::Kind::Help;
+        // The usage line names the program as it is installed, not by the path it was started with.
+        QString text = parser.helpText();
+        if (!arguments.isEmpty())
+            text.replace(text.indexOf(arguments.first()), arguments.first().size(), QStringLiteral("zav-cli"));
+        r.text = text + QString::fromLatin1(kExitStatuses);
+        return r;
+    }
+
+    const QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    CommandLine line;
+    const QString name = args.first();
+    if (name == QLatin1String("identify"))
+        line.command = CommandLine::Command::Identify;
+    else if (name == QLatin1String("read"))
+        line.command = CommandLine::Command::Read;
+    else if (name == QLatin1String("write"))
+        line.command = CommandLine::Command::Write;
+    else if (name == QLatin1String("audit"))
+        line.command = CommandLine::Command::Audit;
+    else if (name == QLatin1String("check"))
+        line.command = CommandLine::Command::Check;
+    else
+        return usageError(QStringLiteral("unknown command \"%1\"").arg(name));
+
+    const int files = line.command == CommandLine::Command::Identify ? 0 : 1;
+    if (args.size() - 1 < files)
+        return usageError(QStringLiteral("%1 needs a file name").arg(name));
+    if (args.size() - 1 > files)
+        return usageError(QStringLiteral("too many arguments for %1: \"%2\"").arg(name, args.at(files + 1)));
+    if (files == 1) {
+        line.file = args.at(1);
+        if (line.file.isEmpty())
+            return usageError(QStringLiteral("%1 needs a file name").arg(name));
+    }
+
+    if (parser.isSet(port) && parser.isSet(device))
+        return usageError(QStringLiteral("give either --port or --device, not both"));
+    if (parser.isSet(port)) {
+        bool ok = false;
+        line.port = parser.value(port).toInt(&ok);
+        if (!ok || line.port < 1 || line.port > 255)
+            return usageError(QStringLiteral("--port needs a port number from 1 to 255, not \"%1\"").arg(parser.value(port)));
+    }
+    if (parser.isSet(device)) {
+        line.device = parser.value(device);
+        if (line.device.isEmpty())
+            return usageError(QStringLiteral("--device needs a device path"));
+    }
+    if (parser.isSet(settings)) {
+        line.settings = parser.value(settings);
+        LineSettings parsed;
+        if (!LineSettings::parse(line.settings, &parsed))
+            return usageError(QStringLiteral("--settings needs baud,parity,data bits,stop bits such as 9600,n,8,1, not \"%1\"")
+                                  .arg(line.settings));
+    }
+    if (parser.isSet(output)) {
+        if (line.command != CommandLine::Command::Audit)
+            return usageError(QStringLiteral("-o belongs to audit only"));
+        line.output = parser.value(output);
+        if (line.output.isEmpty())
+            return usageError(QStringLiteral("-o needs a file name"));
+    }
+    if (parser.isSet(serial)) {
+        if (line.command != CommandLine::Command::Audit)
+            return usageError(QStringLiteral("--serial belongs to audit only"));
+        bool ok = false;
+        line.serial = parser.value(serial).toInt(&ok);
+        if (!ok || line.serial < 0 || line.serial > 65535)
+            return usageError(QStringLiteral("--serial needs a number from 0 to 65535, not \"%1\"").arg(parser.value(serial)));
+    }
+
+    ParseResult r;
+    r.kind = ParseResult::Kind::Run;
+    r.line = line;
+    return r;
+}
+
+} // namespace zavcli

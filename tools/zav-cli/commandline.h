@@ -1,0 +1,36 @@
+#pragma once
+// The command line of zav-cli: one command, its file argument, and the options.
+
+#include <QString>
+#include <QStringList>
+
+namespace zavcli {
+
+struct CommandLine {
+    enum class Command { Identify, Read, Write, Audit, Check };
+
+    Command command = Command::Identify;
+    QString file;       // read, write, audit, check
+    QString output;     // audit -o; empty: standard output
+    int port = 0;       // --port; 0: the stored port number
+    QString device;     // --device; empty: the device the port number names
+    QString settings;   // --settings; empty: the stored line settings
+    int serial = 0;     // audit --serial: the serial number shown on the sheet
+
+    bool meterCommand() const
+    {
+        return command == Command::Identify || command == Command::Read || command == Command::Write;
+    }
+};
+
+struct ParseResult {
+    enum class Kind { Run, Help, Error };
+    Kind kind = Kind::Error;
+    CommandLine line;
+    QString text; // the help text, or the one-line reason of a usage error
+};
+
+// arguments include the program name first, as QCoreApplication::arguments() gives them.
+ParseResult ParseCommandLine(const QStringList& arguments);
+
+} // namespace zavcli

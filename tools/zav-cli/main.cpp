@@ -1,0 +1,136 @@
+// zav-cli: the ZAV Instrument Interface's image-level work from the command line: identify a
+// meter, read its configuration into a site file, write a site file to it, print a site file's
+// audit sheet, check a site file. See --help for the commands and exit statuses.
+
+#include "clisession.h"
+#include "commandline.h"
+#include "exitstatus.h"
+#include "meterjob.h"
+#include "sitecheck.h"
+
+#include "meterdata/auditsheet.h"
+#include "meterdata/frmConfig.h"
+#include "meterdata/session.h"
+#include "meterdata/sitefile.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace zavcli;
+
+namespace {
+
+const char kName[] = "zav-cli";
+
+void printOut(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int fail(int status, const QString& reason)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, CliDialogs::oneLine(reason).toLocal8Bit().constData());
+    return status;
+}
+
+// Qt's own diagnostics (fonts of the offscreen platform and the like) would break the rule of one
+// line on standard error per failure; only fatal ones are kept.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtFatalMsg || type == QtCriticalMsg)
+        std::fprintf(stderr, "%s: %s\n", kName, text.toLocal8Bit().constData());
+}
+
+int check(const CommandLine& line)
+{
+    const SiteCheck c = CheckSiteFile(line.file);
+    if (!c.sendable())
+        return fail(BadSiteFile, c.reason);
+    printOut(c.reason);
+    return Done;
+}
+
+int audit(const CommandLine& line)
+{
+    const SiteCheck c = CheckSiteFile(line.file);
+    if (!c.sendable())
+        return fail(BadSiteFile, c.reason);
+
+    // Recalled into the configuration menu, whose labels head the sheet, as PRINT SITE prints it.
+    CliSession cli(line);
+    Session& s = cli.session();
+    s.SerialNumber = static_cast<std::uint16_t>(line.serial);
+    frmConfig& cfg = cli.config();
+    cfg.RecallFileName = line.file;
+    if (!cfg.ReadSiteFile()) {
+        const QStringList& said = cli.dialogs().messages;
+        return fail(BadSiteFile, said.isEmpty() ? QStringLiteral("cannot read %1").arg(line.file) : said.last());
+    }
+    const QByteArray sheet = auditsheet::AuditSheet(s, cfg.lblModel->text(), cfg.lblSoftVer->text(), cfg.lblSN->text());
+    if (line.output.isEmpty()) {
+        if (std::fwrite(sheet.constData(), 1, static_cast<std::size_t>(sheet.size()), stdout) != static_cast<std::size_t>(sheet.size())
+            || std::fflush(stdout) != 0)
+            return fail(CannotWrite, QStringLiteral("cannot write the audit sheet to standard output"));
+        return Done;
+    }
+    const QString error = sitefile::SaveFileBytes(line.output, sheet);
+    if (!error.isEmpty())
+        return fail(CannotWrite, QStringLiteral("cannot write %1: %2").arg(line.output, error));
+    return Done;
+}
+
+int meterCommand(const CommandLine& line)
+{
+    CliSession cli(line);
+    // Warnings of the link's start (stored port settings the port refused) come first.
+    for (const QString& m : cli.dialogs().messages)
+        std::fprintf(stderr, "%s: warning: %s\n", kName, m.toLocal8Bit().constData());
+    cli.dialogs().messages.clear();
+
+    MeterJob job(cli, ::isatty(STDERR_FILENO) == 1);
+    int status = Done;
+    switch (line.command) {
+    case CommandLine::Command::Identify: status = job.identify(); break;
+    case CommandLine::Command::Read: status = job.read(line.file); break;
+    case CommandLine::Command::Write: status = job.write(line.file); break;
+    default: break;
+    }
+    if (status != Done)
+        return fail(status, job.message());
+    printOut(job.message());
+    return Done;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The windows the commands run through are never to appear on a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietQtMessages);
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(kName));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments());
+    if (parsed.kind == ParseResult::Kind::Help) {
+        printOut(parsed.text);
+        return Done;
+    }
+    if (parsed.kind == ParseResult::Kind::Error)
+        return fail(Usage, parsed.text + QStringLiteral(" (see %1 --help)").arg(QString::fromLatin1(kName)));
+
+    const CommandLine& line = parsed.line;
+    switch (line.command) {
+    case CommandLine::Command::Check: return check(line);
+    case CommandLine::Command::Audit: return audit(line);
+    default: return meterCommand(line);
+    }
+}
