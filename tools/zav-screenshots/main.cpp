@@ -1,14 +1,18 @@
 // Writes pictures of the windows into a folder: start-japanese.png, start-english.png,
-// start-korean.png. Runs headless (offscreen) and never touches a serial port.
+// start-korean.png, datalog.png, config.png. Runs headless (offscreen) and never touches a serial
+// port.
 
 #include "link/frmCDR.h"
 #include "link/modComFun.h"
+#include "meterdata/frmConfig.h"
 #include "meterdata/session.h"
 #include "monitor/frmLog.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "startup/frmStart.h"
 #include "startup/windowregistry.h"
+
+#include "imagefile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -87,5 +91,26 @@ int main(int argc, char* argv[])
         std::printf("%s\n", qPrintable(logFile));
     }
     log.hide();
+
+    // The configuration menu unlocked with the simulator's factory image, as after a read.
+    const sim::Image factory = sim::FactoryImage();
+    std::copy(factory.begin(), factory.end(), session.ParamImage.begin());
+    session.ImageLength = static_cast<std::uint16_t>(factory.size());
+    session.MeterModel = 1;
+    session.FirmwareVersion = 3;
+    session.SerialNumber = 12345;
+    session.ImageValid = 1;
+    start.imgLang[1]->click();
+    frmConfig& config = session.windows().Config();
+    config.show();
+    config.Free_input();
+    QApplication::processEvents();
+    const QString configFile = QStringLiteral("%1/config.png").arg(out);
+    if (!config.grab().save(configFile)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(configFile));
+        ++failures;
+    } else {
+        std::printf("%s\n", qPrintable(configFile));
+    }
     return failures == 0 ? 0 : 1;
 }
