@@ -37,11 +37,12 @@ struct CliRun {
 class ConfigHome {
 public:
     QString path() const { return m_dir.path(); }
-    // Writes the store file the window tool reads its port preferences from.
+    // The store file the window tool reads its port preferences from.
+    QString storeFile() const { return m_dir.filePath(QStringLiteral("ZAV/Instrument Interface.ini")); }
     bool writeStore(const QByteArray& ini) const
     {
         QDir(m_dir.path()).mkpath(QStringLiteral("ZAV"));
-        QFile f(m_dir.filePath(QStringLiteral("ZAV/Instrument Interface.ini")));
+        QFile f(storeFile());
         return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(ini) == ini.size();
     }
 

@@ -131,8 +131,9 @@ TEST(ZavCliWithMeter, PortFromTheStoredPreferencesUnlessGiven)
     ASSERT_TRUE(meter.ok());
     ConfigHome home;
     const QString missing = dir.filePath("no-such-port");
-    ASSERT_TRUE(home.writeStore("[Properties]\nSettings=\"115200,n,8,1\"\nCommPort=3\nHandshaking=0\nEcho=False\n"
-                                "[Ports]\nCom3=" + meter.device().toLocal8Bit() + "\nCom5=" + missing.toLocal8Bit() + "\n"));
+    const QByteArray store = "[Properties]\nSettings=\"115200,n,8,1\"\nCommPort=3\nHandshaking=0\nEcho=False\n[Ports]\nCom3="
+                             + meter.device().toLocal8Bit() + "\nCom5=" + missing.toLocal8Bit() + "\n";
+    ASSERT_TRUE(home.writeStore(store));
 
     CliRun r = runCli({"identify"}, home);
     expectSuccess(r);
@@ -145,6 +146,8 @@ TEST(ZavCliWithMeter, PortFromTheStoredPreferencesUnlessGiven)
     EXPECT_EQ(r.out, "Model: 1\nVersion: 3\nSerial number: 808\n");
     // --device names the device itself, whatever is stored.
     expectFailure(runCli({"identify", "--device", dir.filePath("absent")}, home), 3, dir.filePath("absent"));
+    // The preferences are the window tool's: read, never written.
+    EXPECT_EQ(readAll(home.storeFile()), store);
 }
 
 TEST(ZavCliWithMeter, ProgressGoesToStandardErrorOnATerminal)
