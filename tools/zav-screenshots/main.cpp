@@ -9,12 +9,15 @@
 #include "monitor/frmLog.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
+#include "platform/settingsstore.h"
 #include "startup/frmStart.h"
 #include "startup/windowregistry.h"
 
 #include "imagefile.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -50,37 +53,32 @@ int main(int argc, char* argv[])
         }
     }
 
-    // The data log with both channels and its chart running: synthetic answers handed to the window
-    // as the link hands them over, channel A and B in turn.
+    // The data log with both channels and its chart running against the meter simulator, polled
+    // every 100 ms for 20 s (the window's own poll cycle, only faster than its shortest period).
+    QProcess meter;
+    meter.start(QStringLiteral(ZAV_METER_SIM_PATH), {QStringLiteral("--baud"), QStringLiteral("115200")});
+    if (!meter.waitForStarted(5000) || !meter.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "the meter simulator did not start\n");
+        return 1;
+    }
+    const QString device = QString::fromLocal8Bit(meter.readLine()).trimmed();
+    session.settings().setValue(QStringLiteral("Ports"), QStringLiteral("Com1"), device);
     frmLog& log = session.windows().Log();
     log.show();
     log.cmbChan->setCurrentIndex(2);
     log.chkPlot->click();
-    log.cmdStart->click(); // "Save to Disk?" answered No
-    log.tmrUpDate->stop();  // no port here: nothing is polled
-    auto& rx = session.windows().CDR().RxBuffer;
-    for (int i = 0; i < 120; ++i) {
-        const int c = i % 2;
-        const double t = i / 2.0;
-        std::vector<std::uint8_t> p(48, 0);
-        const float lpm = static_cast<float>(c == 0 ? 18.0 + 6.0 * std::sin(t / 9.0) : 11.0 + 3.0 * std::cos(t / 7.0));
-        const float flow = lpm / 60000.0f;
-        modComFun::PutSingle(flow, p.data() + 2);
-        modComFun::PutSingle(static_cast<float>(1482.0 + std::sin(t / 5.0)), p.data() + 6);
-        modComFun::PutSingle(flow, p.data() + 10);
-        modComFun::PutSingle(flow * 0.015f, p.data() + 14);
-        modComFun::PutSingle(static_cast<float>(t), p.data() + 18);
-        modComFun::PutSingle(static_cast<float>(0.00025 * t), p.data() + 22);
-        modComFun::PutInteger(static_cast<std::int16_t>(250 + i % 7), p.data() + 26);
-        modComFun::PutInteger(12, p.data() + 28);
-        modComFun::PutInteger(36, p.data() + 30);
-        p[34] = i < 100 ? 0 : 1; // the averaging gate closes near the end
-        p[46] = 1;                // a batch runs
-        const std::vector<std::uint8_t> frame = modComFun::AnswerFrame(session.NodeAddress, modComFun::LiveData, p);
-        std::copy(frame.begin(), frame.end(), rx.begin());
-        log.PollChannel = static_cast<std::uint8_t>(c);
-        log.Setform();
-    }
+    log.PeriodOverrideMs = 100;
+    for (int i = 0; i < 20; ++i)
+        log.cmdLscale[1]->click(); // the factory pipe is small: narrow the flow scale
+    log.cmdStart->click();         // "Save to Disk?" answered No
+    log.cmdStartStop->click();     // and a batch runs
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    log.cmdStart->click(); // pause
+    meter.terminate();
+    meter.waitForFinished(3000);
     log.tmrUpDate->stop();
     QApplication::processEvents();
     const QString logFile = QStringLiteral("%1/datalog.png").arg(out);
