@@ -75,7 +75,7 @@ void frmCDR::Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length)
     SendPacket();
 }
 
-bool frmCDR::openFailed(const QString& errorText)
+void frmCDR::openFailed(const QString& errorText)
 {
     // The box's words are fixed; the port's own reason stays readable in the status panel.
     PortError = errorText;
@@ -92,7 +92,6 @@ bool frmCDR::openFailed(const QString& errorText)
         m_session.OfflineMode = Session::kOffline;
         windows.ShowConfig();
     }
-    return false;
 }
 
 void frmCDR::SendPacket()

@@ -61,7 +61,8 @@ public:
 private:
     void Form_Load();
     void storeBytes(const QByteArray& bytes);
-    bool openFailed(const QString& errorText);
+    // The "No Com Port Found" path: the request never left.
+    void openFailed(const QString& errorText);
 
     Session& m_session;
     // The time-out box is open.
