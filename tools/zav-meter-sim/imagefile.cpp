@@ -13,9 +13,6 @@ namespace sim {
 
 namespace {
 
-using modComFun::PutSingle;
-using modComFun::PutWord;
-
 struct TubeTransducer {
     std::uint16_t type;     // row of the transducer list
     float pathLength, axialLength, outsideDiameter, wallThick, spacing;
@@ -25,103 +22,105 @@ struct TubeTransducer {
 constexpr TubeTransducer kKrb41{1, 0.005174f, 0.00202f, 0.00623f, 0.0008f, 0.00508f};
 constexpr TubeTransducer kKrb17{2, 0.005174f, 0.00202f, 0.00952f, 0.0016f, 0.006998f};
 
-void putSingleAt(Image& im, int offset, float v) { PutSingle(v, im.data() + offset); }
-void putWordAt(Image& im, int offset, std::int32_t v) { PutWord(v, im.data() + offset); }
-
-void fillChannel(Image& im, int channel, const TubeTransducer& t)
+void fillChannel(modData::ChannelRecord& c, const TubeTransducer& t)
 {
-    namespace c = at::ch;
-    const int base = at::Channel0 + at::ChannelBytes * channel;
-    auto byteAt = [&](int rel, std::uint8_t v) { im[static_cast<std::size_t>(base + rel)] = v; };
-    auto word = [&](int rel, std::int32_t v) { putWordAt(im, base + rel, v); };
-    auto single = [&](int rel, float v) { putSingleAt(im, base + rel, v); };
-
     // Transducer row defaults.
-    byteAt(c::MountType, 1);
-    word(c::XducerType, t.type);
-    byteAt(c::TubeGeometry, 1);
-    word(c::XducerFreq, 4000);
-    single(c::SinRefract, 0.866f);
-    single(c::WedgeSpeed, 2550.0f);
-    byteAt(c::SamplesPerCycle, 12); // 4000 kHz is above 2000 kHz
-    single(c::XducerDelay, 5.4e-6f);
-    byteAt(c::PulseWidth, 2);
-    word(c::ParticleIndex, 15);
-    word(c::LoadingIndex, 50);
+    c.MountType.u = 1;
+    c.XducerType.u = t.type;
+    c.TubeGeometry.u = 1;
+    c.XducerFreq.u = 4000;
+    c.SinRefract.f = 0.866f;
+    c.WedgeSpeed.f = 2550.0f;
+    c.SamplesPerCycle.u = 12; // 4000 kHz is above 2000 kHz
+    c.XducerDelay.f = 5.4e-6f;
+    c.PulseWidth.u = 2;
+    c.ParticleIndex.u = 15;
+    c.LoadingIndex.u = 50;
 
     // Tube geometry of the row; the inside diameter is the outside one less twice the wall.
-    single(c::PathLength, t.pathLength);
-    single(c::AxialLength, t.axialLength);
-    single(c::PipeID, static_cast<float>(static_cast<double>(t.outsideDiameter) - 2.0 * static_cast<double>(t.wallThick)));
-    single(c::WallThick, t.wallThick);
-    single(c::Spacing, t.spacing);
-    single(c::WallSpeed, 1500.0f); // PFA
-    byteAt(c::Traverses, 1);
+    c.PathLength.f = t.pathLength;
+    c.AxialLength.f = t.axialLength;
+    c.PipeID.f = static_cast<float>(static_cast<double>(t.outsideDiameter) - 2.0 * static_cast<double>(t.wallThick));
+    c.WallThick.f = t.wallThick;
+    c.Spacing.f = t.spacing;
+    c.WallSpeed.f = 1500.0f; // PFA
+    c.Traverses.u = 1;
 
     // Water.
-    byteAt(c::FluidKind, 0);
-    single(c::FluidVOS, 1481.0f);
-    single(c::FluidDensity, 999.8f);
-    single(c::FluidViscosity, 8.6e-7f);
+    c.FluidKind.u = 0;
+    c.FluidVOS.f = 1481.0f;
+    c.FluidDensity.f = 999.8f;
+    c.FluidViscosity.f = 8.6e-7f;
 
     // Error limits.
-    single(c::MaxVel, 12.0f);
-    single(c::MinVel, -12.0f);
-    single(c::MaxVOS, 1700.0f);
-    single(c::MinVOS, 1000.0f);
-    word(c::MinSignal, 500);
-    const std::int32_t further[6] = {200, 900, 350, 30, 70, 80};
-    for (int i = 0; i < 6; ++i)
-        word(c::FurtherLimits + 2 * i, further[i]);
-    word(c::MaxErrPct, 75);
-    word(c::ErrHandle, 0); // hold last
+    c.MaxVel.f = 12.0f;
+    c.MinVel.f = -12.0f;
+    c.MaxVOS.f = 1700.0f;
+    c.MinVOS.f = 1000.0f;
+    c.MinSignal.u = 500;
+    const std::uint32_t further[6] = {200, 900, 350, 30, 70, 80};
+    for (std::size_t i = 0; i < 6; ++i)
+        c.Limit[i].u = further[i];
+    c.MaxErrPct.u = 75;
+    c.ErrHandle.u = 0; // hold last
 
     // Signal processing.
-    word(c::SigMode, 32832);
-    byteAt(c::Threshold, 60);
-    byteAt(c::AntiJitter, 4);
-    byteAt(c::SigByte, 0);
-    single(c::ZeroTrim, 0.0f);
-    single(c::CutOff, 0.015f);
+    c.SigMode.u = 32832;
+    c.Threshold.u = 60;
+    c.AntiJitter.u = 4;
+    c.SigByte.u = 0;
+    c.ZeroTrim.f = 0.0f;
+    c.CutOff.f = 0.015f;
 
-    byteAt(c::ResponseTime, 99); // Auto
-    single(c::CalFactor, 1.0f);
-    word(c::CalPoints, 0);
-    byteAt(c::CalTableKind, 0);
+    c.ResponseTime.u = 99; // Auto
+    c.CalFactor.f = 1.0f;
+    c.CalPoints.u = 0;
+    c.CalTableKind.u = 0;
 }
 
-void fillLoop(Image& im, int record, bool on, std::uint8_t channel, float highValue)
+void fillLoop(modData::LoopRecord& l, bool on, std::uint8_t channel, float highValue)
 {
-    namespace l = at::loop;
-    const int base = at::LoopRecord0 + at::LoopRecordBytes * record;
-    im[static_cast<std::size_t>(base + l::Status)] = on ? 1 : 0;
-    im[static_cast<std::size_t>(base + l::OnError)] = 0;    // hold last
-    im[static_cast<std::size_t>(base + l::Channel)] = channel;
-    im[static_cast<std::size_t>(base + l::Quantity)] = 0;   // actual flow, m^3/s
-    putWordAt(im, base + l::HighCount, 38335);
-    putWordAt(im, base + l::LowCount, 7631);
-    putSingleAt(im, base + l::LowValue, 0.0f);
-    putSingleAt(im, base + l::HighValue, highValue);
+    l.LoopStatus.u = on ? 1 : 0;
+    l.LoopErrAction.u = 0; // hold last
+    l.LoopChannel.u = channel;
+    l.LoopParam.u = 0; // actual flow, m^3/s
+    l.DacHigh.u = 38335;
+    l.DacLow.u = 7631;
+    l.OutMin.f = 0.0f;
+    l.OutMax.f = highValue;
 }
 
 } // namespace
 
+// The factory image is made the way the tool makes an image: cells filled, then encoded at the
+// places of the tool's own cell map.
 Image FactoryImage(std::uint8_t node)
 {
-    Image im(kImageBytes, 0);
-    modComFun::TextToField("ZAV METER", im.data() + at::MeterName);
-    im[at::NodeAddr] = node;
-    im[at::NumberChan] = 2;
-    im[at::GlobalWindowMark] = 1;
+    modData::MeterData data;
+    modBinaryRW::BuildCellMap(data);
+    data.GlobalCells.MeterName.text = "ZAV METER";
+    data.GlobalCells.NodeAddr.u = node;
+    data.GlobalCells.NumberChan.u = 2;
+    data.GlobalCells.Byte30.u = 1;
 
     // Loop 1 is record 3, loop 2 record 2. Full scale: 12 m/s through each channel's tube, rounded.
-    fillLoop(im, 3, true, 0, 2.0e-4f);
-    fillLoop(im, 2, false, 1, 3.6e-4f);
+    fillLoop(data.LoopCells[3], true, 0, 2.0e-4f);
+    fillLoop(data.LoopCells[2], false, 1, 3.6e-4f);
 
     // Logic outputs disabled and no logic input: their records stay zero.
-    fillChannel(im, 0, kKrb41);
-    fillChannel(im, 1, kKrb17);
-    return im;
+    fillChannel(data.ChannelCells[0], kKrb41);
+    fillChannel(data.ChannelCells[1], kKrb17);
+    modBinaryRW::EncodeImage(data);
+    return Image(data.ParamImage.begin(), data.ParamImage.begin() + kImageBytes);
+}
+
+modData::ChannelRecord DecodeChannel(const Image& image, int channel)
+{
+    modData::MeterData data;
+    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), data.ParamImage.size()), data.ParamImage.begin());
+    modBinaryRW::BuildCellMap(data);
+    modBinaryRW::DecodeImage(data);
+    return data.ChannelCells[static_cast<std::size_t>(channel & 1)];
 }
 
 std::uint8_t ByteChecksum(const Image& image)

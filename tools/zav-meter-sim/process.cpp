@@ -55,20 +55,19 @@ double FlowProcess::gauss()
 
 FlowProcess::Geometry FlowProcess::geometry(int channel, const Image& image)
 {
-    namespace c = at::ch;
-    const int base = at::Channel0 + at::ChannelBytes * (channel & 1);
-    auto single = [&](int rel) { return static_cast<double>(ImageSingle(image, base + rel)); };
+    // The channel's settings as the tool's cells read them from the image.
+    const modData::ChannelRecord c = DecodeChannel(image, channel);
     Geometry g{};
-    const double id = sane(single(c::PipeID), 1e-4, 10.0, 0.00463);
+    const double id = sane(c.PipeID.f, 1e-4, 10.0, 0.00463);
     g.area = 0.785 * id * id;
-    g.path = sane(single(c::PathLength), 1e-4, 20.0, 0.005174);
-    g.axial = sane(single(c::AxialLength), 0.0, 20.0, 0.00202);
-    g.soundSpeed = sane(single(c::FluidVOS), 300.0, 4000.0, 1481.0);
-    g.delay = sane(single(c::XducerDelay), 0.0, 1e-3, 5.4e-6);
-    g.sinRefract = sane(single(c::SinRefract), 0.0, 1.0, 0.866);
-    g.calFactor = sane(single(c::CalFactor), 0.01, 100.0, 1.0);
-    const double kHz = sane(ImageWord(image, base + c::XducerFreq), 50.0, 10000.0, 4000.0);
-    const int spc = image[static_cast<std::size_t>(base + c::SamplesPerCycle)];
+    g.path = sane(c.PathLength.f, 1e-4, 20.0, 0.005174);
+    g.axial = sane(c.AxialLength.f, 0.0, 20.0, 0.00202);
+    g.soundSpeed = sane(c.FluidVOS.f, 300.0, 4000.0, 1481.0);
+    g.delay = sane(c.XducerDelay.f, 0.0, 1e-3, 5.4e-6);
+    g.sinRefract = sane(c.SinRefract.f, 0.0, 1.0, 0.866);
+    g.calFactor = sane(c.CalFactor.f, 0.01, 100.0, 1.0);
+    const double kHz = sane(c.XducerFreq.u, 50.0, 10000.0, 4000.0);
+    const int spc = static_cast<int>(c.SamplesPerCycle.u);
     g.samplesPerCycle = spc >= 4 && spc <= 64 ? spc : 12;
     g.samplePeriod = 1.0 / (kHz * 1000.0 * g.samplesPerCycle);
     return g;
