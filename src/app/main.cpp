@@ -1,11 +1,16 @@
 // ZAV Instrument Interface: service tool for the transit-time ultrasonic flow meter.
+// Option: --trace FILE writes the link trace (every frame and answer) to FILE.
 
-#include "meterdata/session.h"
+#include "app/windowtool.h"
+#include "engine/session.h"
+#include "link/linktrace.h"
 #include "platform/dialogservice.h"
 #include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -14,8 +19,23 @@ int main(int argc, char* argv[])
     // The start window decides when the program ends (after the port is drained and closed).
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption trace(QStringLiteral("trace"), QStringLiteral("Write the link trace to <file>."), QStringLiteral("file"));
+    parser.addOption(trace);
+    parser.process(app);
+    if (parser.isSet(trace)) {
+        const QString error = linktrace::TraceToFile(parser.value(trace));
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "zav-interface: cannot write the trace to %s: %s\n",
+                         qPrintable(parser.value(trace)), qPrintable(error));
+            return 2;
+        }
+    }
+
     Session session(std::make_unique<QtDialogService>());
     session.endProgram = [] { QCoreApplication::quit(); };
-    session.windows().Start().show();
+    InstallWindowTool(session);
+    session.windows().get<frmStart>().show();
     return app.exec();
 }

@@ -1,12 +1,11 @@
 #include "link/frmCDR.h"
 
+#include "link/answerroutes.h"
 #include "link/commands.h"
-#include "meterdata/session.h"
+#include "link/linktrace.h"
 #include "platform/dialogservice.h"
 #include "platform/serialdevice.h"
 #include "platform/settingsstore.h"
-#include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,7 +15,9 @@ namespace {
 const QString kProperties = QStringLiteral("Properties");
 }
 
-frmCDR::frmCDR(Session& session, QObject* parent) : QObject(parent), m_session(session)
+frmCDR::frmCDR(LinkVars& vars, AnswerRoutes& routes, SettingsStore& settings, DialogService& dialogs,
+               std::unique_ptr<SerialDevice> port, QObject* parent)
+    : QObject(parent), MSComm1(std::move(port)), m_vars(vars), m_routes(routes), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmCDR"));
     tmrNull = new QTimer(this);
@@ -28,30 +29,30 @@ frmCDR::frmCDR(Session& session, QObject* parent) : QObject(parent), m_session(s
     tmrTimeOut = new QTimer(this);
     tmrTimeOut->setObjectName(QStringLiteral("tmrTimeOut"));
     tmrTimeOut->setInterval(kResponseMs);
+    tmrTimeOut->setTimerType(Qt::PreciseTimer);
     connect(tmrTimeOut, &QTimer::timeout, this, &frmCDR::tmrTimeOut_Timer);
 
-    MSComm1 = m_session.makeSerialDevice();
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     connect(MSComm1.get(), &SerialDevice::comm, this, &frmCDR::MSComm1_OnComm);
 
-    Form_Load();
+    Form_Load(settings);
 }
 
 frmCDR::~frmCDR()
 {
     if (MSComm1 && MSComm1->isOpen())
         MSComm1->close();
+    emit programEnds();
 }
 
-void frmCDR::Form_Load()
+void frmCDR::Form_Load(SettingsStore& store)
 {
     RxCount = 0;
-    SettingsStore& store = m_session.settings();
     QString error;
 
     const QString settings = store.value(kProperties, QStringLiteral("Settings"));
     if (!settings.isEmpty() && !MSComm1->setSettings(settings, &error)) {
-        m_session.dialogs().message(error, QString(), DialogService::Buttons::OK, DialogService::Icon::Exclamation);
+        m_dialogs.message(error, QString(), DialogService::Buttons::OK, DialogService::Icon::Exclamation);
         return;
     }
     const QString port = store.value(kProperties, QStringLiteral("CommPort"));
@@ -59,7 +60,7 @@ void frmCDR::Form_Load()
         MSComm1->setPortNumber(port.toInt(), nullptr); // errors resumed at the next statement
     const QString handshaking = store.value(kProperties, QStringLiteral("Handshaking"));
     if (!handshaking.isEmpty() && !MSComm1->setHandshaking(handshaking.toInt(), &error)) {
-        m_session.dialogs().message(error, QString(), DialogService::Buttons::OK, DialogService::Icon::Exclamation);
+        m_dialogs.message(error, QString(), DialogService::Buttons::OK, DialogService::Icon::Exclamation);
         return;
     }
     Echo = store.value(kProperties, QStringLiteral("Echo"));
@@ -80,18 +81,20 @@ void frmCDR::openFailed(const QString& errorText)
     // The box's words are fixed; the port's own reason stays readable in the status panel.
     PortError = errorText;
     Status = QStringLiteral("Status: ") + errorText;
-    m_session.windows().LinkFailed(); // the request never left
-    const auto answer = m_session.dialogs().message(QStringLiteral("Work Offline?"), QStringLiteral("No Com Port Found"),
-                                                    DialogService::Buttons::YesNo, DialogService::Icon::Question);
-    WindowRegistry& windows = m_session.windows();
-    if (answer == DialogService::Answer::No) {
-        windows.HideConfig();
-        windows.Start().show();
-        // The port settings dialog follows here once it exists.
-    } else {
-        m_session.OfflineMode = Session::kOffline;
-        windows.ShowConfig();
-    }
+    qCDebug(lcLink).noquote() << "send failed:" << errorText;
+    emit sendFailed(errorText); // the request never left
+    askWorkOffline(Failure::NoPort);
+}
+
+void frmCDR::askWorkOffline(Failure why)
+{
+    if (!interactive)
+        return;
+    const auto answer = m_dialogs.message(QStringLiteral("Work Offline?"),
+                                          why == Failure::NoPort ? QStringLiteral("No Com Port Found")
+                                                                 : QStringLiteral("Communication Failed"),
+                                          DialogService::Buttons::YesNo, DialogService::Icon::Question);
+    emit offlineChoice(why, answer == DialogService::Answer::Yes);
 }
 
 void frmCDR::SendPacket()
@@ -111,8 +114,10 @@ void frmCDR::SendPacket()
             return;
         }
     }
-    m_session.windows().Start().SetLinkColour(frmStart::kColourYellow);
-    tmrTimeOut->start();
+    qCDebug(lcLink).noquote() << "sent" << linktrace::Hex(TxBuffer.data(), TxLength);
+    m_sentAt.start();
+    tmrTimeOut->start(responseMs);
+    emit requestSent();
 }
 
 QString frmCDR::EventText(int code)
@@ -183,9 +188,12 @@ void frmCDR::MSComm1_OnComm(int code, const QString& text)
         Status = QStringLiteral("Status: ") + eventText;
     } else if (!errorText.isEmpty()) {
         Status = QStringLiteral("Status: ") + errorText;
-        DialogService& dialogs = m_session.dialogs();
-        dialogs.beep();
-        const auto answer = dialogs.message(errorText, QStringLiteral("Click Cancel to quit, OK to ignore."),
+        qCDebug(lcLink).noquote() << "port error:" << errorText;
+        emit lineError(errorText);
+        if (!interactive)
+            return;
+        m_dialogs.beep();
+        const auto answer = m_dialogs.message(errorText, QStringLiteral("Click Cancel to quit, OK to ignore."),
                                             DialogService::Buttons::OKCancel, DialogService::Icon::None);
         if (answer == DialogService::Answer::Cancel)
             MSComm1->close();
@@ -204,38 +212,52 @@ void frmCDR::tmrNull_Timer()
     if (RxCount == 0)
         return;
     tmrNull->stop();
-    if (RxBuffer[0] == m_session.NodeAddress && RxCount >= 3)
-        modComFun::HandleResponse(m_session);
+    if (RxBuffer[0] == m_vars.NodeAddress && RxCount >= 3)
+        modComFun::HandleResponse(*this);
+    else
+        qCDebug(lcLink).noquote() << "refused" << linktrace::Hex(RxBuffer.data(), RxCount)
+                                  << (RxCount < 3 ? "(short)" : "(foreign node)");
     RxCount = 0;
+}
+
+void frmCDR::acceptAnswer()
+{
+    const std::uint8_t code = RxBuffer[1];
+    tmrTimeOut->stop();
+    const QString owner = m_routes.owner(code);
+    qCDebug(lcLink).noquote() << "taken" << linktrace::Hex(RxBuffer.data(), RxCount)
+                              << (owner.isEmpty() ? QStringLiteral("(code %1, not routed)").arg(code)
+                                                  : QStringLiteral("(code %1 to %2)").arg(code).arg(owner));
+    emit answerAccepted(code);
+    m_routes.dispatch(code);
 }
 
 void frmCDR::tmrTimeOut_Timer()
 {
+    // A timer may fire a little early: the wait is never shorter than the response time from the
+    // moment the request left.
+    const qint64 left = responseMs - (m_sentAt.isValid() ? m_sentAt.elapsed() : responseMs);
+    if (left > 0) {
+        tmrTimeOut->start(static_cast<int>(left));
+        return;
+    }
     // Stop first: the box is modal and the timer must not fire again behind it.
     tmrTimeOut->stop();
+    qCDebug(lcLink).noquote() << "time-out: no valid answer within" << responseMs << "ms";
     // The polling windows stop waiting and poll on, also behind the box; a poll that times out
     // while the box is still open does not open a second one.
-    m_session.windows().LinkTimedOut();
+    emit timedOut();
     if (m_askingTimeOut)
         return;
     m_askingTimeOut = true;
-    const auto answer = m_session.dialogs().message(QStringLiteral("Work Offline?"), QStringLiteral("Communication Failed"),
-                                                    DialogService::Buttons::YesNo, DialogService::Icon::Question);
+    askWorkOffline(Failure::TimeOut);
     m_askingTimeOut = false;
-    WindowRegistry& windows = m_session.windows();
-    if (answer == DialogService::Answer::Yes) {
-        windows.ShowConfig();
-        m_session.OfflineMode = Session::kOffline;
-    } else {
-        windows.HideConfig();
-        windows.Start().show();
-    }
 }
 
 void frmCDR::Stop_COM(std::int16_t& Cancel)
 {
     if (!MSComm1->isOpen()) {
-        m_session.EndProgram();
+        emit programEnds();
         return;
     }
     bool waiting = true;
@@ -246,7 +268,7 @@ void frmCDR::Stop_COM(std::int16_t& Cancel)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (!MSComm1->isOpen() || MSComm1->outQueueCount() == 0)
             break;
-        const auto answer = m_session.dialogs().message(QStringLiteral("Data cannot be sent"), QString(),
+        const auto answer = m_dialogs.message(QStringLiteral("Data cannot be sent"), QString(),
                                                         DialogService::Buttons::AbortRetryIgnore,
                                                         DialogService::Icon::Question);
         if (answer == DialogService::Answer::Abort) {
@@ -256,5 +278,5 @@ void frmCDR::Stop_COM(std::int16_t& Cancel)
         waiting = answer == DialogService::Answer::Retry;
     }
     MSComm1->close();
-    m_session.EndProgram();
+    emit programEnds();
 }

@@ -1,8 +1,13 @@
 #pragma once
 // The link window: owns the serial port, writes request frames, collects answers by line silence,
-// hands complete answers to the answer router, and offers offline work when the meter cannot be
-// reached. It is never shown; its effects are message boxes and the start window's link indicator.
+// hands complete answers to HandleResponse, which routes them through the answer routes, and
+// offers offline work when the meter cannot be reached. It is never shown and knows no window:
+// what it does is told through its signals, and the user's choice at "Work Offline?" is one of
+// them.
 
+#include "link/modComFun.h"
+
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -11,30 +16,49 @@
 #include <cstdint>
 #include <memory>
 
-class Session;
+class AnswerRoutes;
+class DialogService;
 class SerialDevice;
+class SettingsStore;
+
+// The session variables the link reads and writes.
+struct LinkVars {
+    std::uint8_t NodeAddress = modComFun::kPollNode;
+    std::uint16_t AccessCode = modComFun::kAccessCode;
+};
 
 class frmCDR : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kBufferSize = 257;
-    static constexpr int kSilenceMs = 50;
-    static constexpr int kResponseMs = 3000;
+    static constexpr int kBufferSize = modComFun::kBufferSize;
+    static constexpr int kSilenceMs = modComFun::kSilenceMs;
+    static constexpr int kResponseMs = modComFun::kResponseMs;
     static constexpr int kDrainMs = 10000;
 
-    explicit frmCDR(Session& session, QObject* parent = nullptr);
+    // Why the link asks "Work Offline?".
+    enum class Failure { NoPort, TimeOut };
+    Q_ENUM(Failure)
+
+    // Loads the stored port preferences into the port (a rejected one is told in a box).
+    frmCDR(LinkVars& vars, AnswerRoutes& routes, SettingsStore& settings, DialogService& dialogs,
+           std::unique_ptr<SerialDevice> port, QObject* parent = nullptr);
     ~frmCDR() override;
 
     // Copies the frame into TxBuffer and sends it at once; nothing waits for the answer.
     void Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length);
     void SendPacket();
-    // Drains and closes the port, then ends the program; Cancel = -1 when the user aborts.
+    // Drains and closes the port, then ends the program (programEnds); Cancel = -1 when the user
+    // aborts (the port then stays open and the program runs on).
     void Stop_COM(std::int16_t& Cancel);
 
     // Port notification, end-of-answer tick and time-out tick.
     void MSComm1_OnComm(int code, const QString& text);
     void tmrNull_Timer();
     void tmrTimeOut_Timer();
+
+    // A complete answer of good CRC was taken: stops the time-out, tells answerAccepted, then
+    // routes it by its function code.
+    void acceptAnswer();
 
     std::array<std::uint8_t, kBufferSize> TxBuffer{};
     std::uint16_t TxLength = 0;
@@ -51,20 +75,49 @@ public:
     // The reason the port last failed to open or write.
     QString PortError;
 
-    // How long Stop_COM waits for the output queue each time (tests shorten it).
+    // The longest wait for a valid answer, and how long Stop_COM waits for the output queue each
+    // time (tests shorten them).
+    int responseMs = kResponseMs;
     int drainMs = kDrainMs;
+    // The link asks the user at a failure ("Work Offline?", port errors). Off for a caller with
+    // nobody to ask, which follows the signals instead: a port error then counts as ignored.
+    bool interactive = true;
+
+    LinkVars& vars() { return m_vars; }
+    AnswerRoutes& routes() { return m_routes; }
 
     // Text of the notification codes; empty for data and send events.
     static QString EventText(int code);
     static QString ErrorText(int code);
 
+signals:
+    // A request left (the link indicator turns yellow).
+    void requestSent();
+    // An answer passed its checks (the indicator turns green); told before it is routed.
+    void answerAccepted(quint8 code);
+    // No valid answer came within the response time; told before the user is asked.
+    void timedOut();
+    // The port could not be opened or written: the request never left.
+    void sendFailed(const QString& reason);
+    // The port reported an error while open.
+    void lineError(const QString& text);
+    // The user's answer at "Work Offline?": Yes means work offline.
+    void offlineChoice(frmCDR::Failure why, bool workOffline);
+    // Stop_COM has closed the port: the program ends.
+    void programEnds();
+
 private:
-    void Form_Load();
+    void Form_Load(SettingsStore& settings);
     void storeBytes(const QByteArray& bytes);
     // The "No Com Port Found" path: the request never left.
     void openFailed(const QString& errorText);
+    void askWorkOffline(Failure why);
 
-    Session& m_session;
+    LinkVars& m_vars;
+    AnswerRoutes& m_routes;
+    DialogService& m_dialogs;
+    // Since the last request left: the time-out is never shorter than kResponseMs from there.
+    QElapsedTimer m_sentAt;
     // The time-out box is open.
     bool m_askingTimeOut = false;
 };

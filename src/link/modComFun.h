@@ -27,10 +27,26 @@ enum FunctionCode : std::uint8_t {
     PlotMark = 99,
 };
 
-inline constexpr std::uint16_t kAccessCode = 52719;
-inline constexpr std::uint8_t kPollNode = 17;
-// The largest image block a request carries, in words.
-inline constexpr int kMaxBlockWords = 56;
+// The protocol's fixed facts.
+inline constexpr std::uint16_t kAccessCode = 52719; // bytes 2 and 3 of every request
+inline constexpr std::uint8_t kPollNode = 17;       // the node every request goes to
+inline constexpr int kBufferSize = 257;             // the link's transmit and receive buffers
+inline constexpr int kImageBytes = 1452;            // a complete parameter image
+inline constexpr int kImageWords = kImageBytes / 2;
+inline constexpr int kMaxBlockWords = 56;           // the largest image block a write request carries
+inline constexpr int kSilenceMs = 50;               // line silence that ends an answer
+inline constexpr int kResponseMs = 3000;            // the longest wait for a valid answer
+
+// The request kinds BuildCommand assembles.
+enum CommandKind : int {
+    KindLiveData = 0,  // 30: byte 4 = channel, byte 5 = batch command
+    KindDiagData = 1,  // 31: byte 4 = channel
+    KindReadImage = 2, // 32
+    KindIdentify = 3,  // 34
+    KindTrimStep = 4,  // 46 with byte 7 = 0: byte 4 = loop, bytes 5-6 = counts
+    KindZeroCal = 5,   // 38: byte 4 = channel
+    KindTrimKeep = 6,  // 46 with byte 7 = 1
+};
 
 // CRC-16/MODBUS remainders, one per byte value.
 void BuildCrcTable();

@@ -6,6 +6,17 @@
 
 namespace auditsheet {
 
+QString ChecksumLabel(std::uint16_t checksum)
+{
+    return QStringLiteral("ChkSum ") + vbtext::Hex(checksum);
+}
+
+IdentityLabels MenuLabels(std::uint8_t, std::uint8_t version, std::uint16_t serial, std::uint16_t checksum)
+{
+    return {QStringLiteral("Model:     ARX4400LP"), QStringLiteral("Version     V") + vbtext::StrInt(version),
+            QStringLiteral("Serial No. FT") + vbtext::StrInt(serial), ChecksumLabel(checksum)};
+}
+
 using modData::ChannelRecord;
 using modData::LoopRecord;
 using modData::MeterData;

@@ -16,6 +16,15 @@ inline constexpr char kFilter[] = "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|B
 inline constexpr int kFilterIndex = 2;
 inline constexpr char kDefaultExt[] = "txt";
 
+// The configuration menu's identity captions (lblModel, lblSoftVer, lblSN, lblChecksum). Only a
+// model-1 meter has them; for other models the menu keeps the captions it had.
+struct IdentityLabels {
+    QString model, softVer, serial, checksum;
+};
+inline bool HasIdentityLabels(std::uint8_t model) { return model == 1; }
+IdentityLabels MenuLabels(std::uint8_t model, std::uint8_t version, std::uint16_t serial, std::uint16_t checksum);
+QString ChecksumLabel(std::uint16_t checksum);
+
 // One report line as file bytes: the items joined by one TAB, ended by CR LF, in Latin-1. Control
 // characters inside an item (C0, DEL, C1) and characters outside Latin-1 are written as "?", so no
 // item can split a line or a field.

@@ -1,16 +1,14 @@
 #include "meterdata/frmConfig.h"
 
+#include "engine/imagetransfer.h"
+#include "engine/session.h"
+#include "engine/sitework.h"
 #include "link/commands.h"
 #include "meterdata/auditsheet.h"
-#include "meterdata/imagetransfer.h"
 #include "meterdata/modBinaryRW.h"
-#include "meterdata/session.h"
 #include "meterdata/sitefile.h"
 #include "platform/dialogservice.h"
 #include "platform/twips.h"
-#include "platform/vbtext.h"
-#include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -93,6 +91,11 @@ void frmConfig::buildControls()
 
 void frmConfig::Form_Load()
 {
+    // A complete image read unlocks the menu while it is shown.
+    connect(&m_session, &Session::imageComplete, this, [this] {
+        if (isVisible())
+            Free_input();
+    });
     m_storeShown = m_sendShown = m_session.ImageValid != 0;
     SetLang(m_session.Language);
 }
@@ -133,22 +136,23 @@ void frmConfig::Lock_input()
 
 void frmConfig::Free_input()
 {
-    modBinaryRW::BuildCellMap(m_session);
     showSiteButtons(true);
     setSetupEnabled(true);
-    modBinaryRW::DecodeImage(m_session);
-    m_session.ImageChecksum = static_cast<std::int16_t>(modBinaryRW::DisplayChecksum(m_session, m_session.ImageLength));
-    if (m_session.MeterModel == 1) {
-        lblModel->setText(QStringLiteral("Model:     ARX4400LP"));
-        lblSoftVer->setText(QStringLiteral("Version     V") + vbtext::StrInt(m_session.FirmwareVersion));
-        lblSN->setText(QStringLiteral("Serial No. FT") + vbtext::StrInt(m_session.SerialNumber));
-        lblChecksum->setText(QStringLiteral("ChkSum ") + vbtext::Hex(static_cast<std::uint16_t>(m_session.ImageChecksum)));
+    modBinaryRW::TakeImage(m_session);
+    if (auditsheet::HasIdentityLabels(m_session.MeterModel)) {
+        const auditsheet::IdentityLabels l =
+            auditsheet::MenuLabels(m_session.MeterModel, m_session.FirmwareVersion, m_session.SerialNumber,
+                                   static_cast<std::uint16_t>(m_session.ImageChecksum));
+        lblModel->setText(l.model);
+        lblSoftVer->setText(l.softVer);
+        lblSN->setText(l.serial);
+        lblChecksum->setText(l.checksum);
     }
 }
 
 void frmConfig::Form_Unload()
 {
-    m_session.windows().Start().show();
+    m_session.windows().showHome();
 }
 
 void frmConfig::closeEvent(QCloseEvent* event)
@@ -160,7 +164,7 @@ void frmConfig::closeEvent(QCloseEvent* event)
 
 void frmConfig::imgBack_Click()
 {
-    m_session.windows().Start().show();
+    m_session.windows().showHome();
     hide();
     Form_Unload();
 }
@@ -179,13 +183,13 @@ void frmConfig::imgReload_Click()
 {
     m_session.ImageValid = 0;
     showSiteButtons(false);
-    modComFun::BuildCommand(m_session, 2, m_session.NodeAddress, 0, 0);
+    modComFun::BuildCommand(m_session.link(), modComFun::KindReadImage, m_session.NodeAddress, 0, 0);
 }
 
 void frmConfig::imgCKreload_Click()
 {
     m_session.ImageChecksum = static_cast<std::int16_t>(modBinaryRW::DisplayChecksum(m_session, m_session.ImageLength));
-    lblChecksum->setText(QStringLiteral("ChkSum ") + vbtext::Hex(static_cast<std::uint16_t>(m_session.ImageChecksum)));
+    lblChecksum->setText(auditsheet::ChecksumLabel(static_cast<std::uint16_t>(m_session.ImageChecksum)));
 }
 
 // Site files and the audit sheet.
@@ -203,9 +207,7 @@ void frmConfig::imgStore_Click()
 
 bool frmConfig::WriteSiteFile()
 {
-    modBinaryRW::EncodeImage(m_session);
-    const QByteArray bytes = sitefile::SiteFileBytes(m_session.MeterModel, m_session.FirmwareVersion, m_session);
-    const QString error = sitefile::SaveFileBytes(StoreFileName, bytes);
+    const QString error = sitework::StoreSite(m_session, StoreFileName);
     if (error.isEmpty())
         return true;
     m_session.dialogs().inform(QStringLiteral("The site file was not saved:\n%1\n%2\nAn earlier file of that name is unchanged.")
@@ -227,42 +229,27 @@ void frmConfig::imgRecall_Click()
 
 bool frmConfig::ReadSiteFile()
 {
-    // The whole file is read before anything changes, so a file that cannot be read leaves the
-    // image, the cells and the menu as they were.
-    QByteArray file;
-    const QString error = sitefile::ReadFileBytes(RecallFileName, sitefile::kRecallReadLimit, file);
-    if (!error.isEmpty()) {
-        m_session.dialogs().inform(QStringLiteral("The site file could not be read:\n%1\n%2").arg(RecallFileName, error),
+    // The whole file is read before anything changes, so a file that cannot be read, or one too
+    // long for the image, leaves the image, the cells and the menu as they were.
+    const sitework::Recalled r = sitework::RecallSite(m_session, RecallFileName);
+    switch (r.outcome) {
+    case sitework::Recalled::Outcome::Unreadable:
+        m_session.dialogs().inform(QStringLiteral("The site file could not be read:\n%1\n%2").arg(RecallFileName, r.error),
                                    QStringLiteral("Recall Site File"));
         return false;
-    }
-
-    // A file with more image bytes than the image holds is no site file: taking its first part
-    // would leave an image that matches neither the file nor the cells, and a later store would
-    // mix the two. It is refused before anything changes.
-    if (file.size() - sitefile::kHeadBytes > static_cast<qsizetype>(modData::ParamImageSize)) {
+    case sitework::Recalled::Outcome::TooLong:
         m_session.dialogs().inform(
             QStringLiteral("The file is too long to be a site file:\n%1\nNothing was recalled.").arg(RecallFileName),
             QStringLiteral("Recall Site File"));
         return false;
+    case sitework::Recalled::Outcome::Taken:
+        break;
     }
-
-    m_session.ImageValid = 0;
-    showSiteButtons(m_storeShown, false);
-    const sitefile::Recall r = sitefile::RecallSiteFile(file, m_session);
-    if (r.outcome == sitefile::RecallOutcome::TooLong)
-        return false;
-    m_session.MeterModel = r.model;
-    m_session.FirmwareVersion = r.version;
-    const bool valid = r.outcome == sitefile::RecallOutcome::Valid;
-    if (valid) {
-        m_session.ImageValid = 1;
-        showSiteButtons(true);
-    }
+    showSiteButtons(r.valid, r.valid);
     Free_input();
     // A short, long or damaged file is shown for inspection and can be stored, but never offered
     // for sending.
-    if (!valid)
+    if (!r.valid)
         showSiteButtons(true, false);
     return true;
 }
@@ -284,9 +271,7 @@ void frmConfig::cmdPrint_Click()
 
 void frmConfig::imgSendSite_Click()
 {
-    modBinaryRW::EncodeImage(m_session);
-    if (m_session.ImageValid == 1)
-        modBinaryRW::SendImageBlock(m_session, 0);
-    m_session.windows().Start().show();
+    modBinaryRW::StartImageWrite(m_session);
+    m_session.windows().showHome();
     hide();
 }

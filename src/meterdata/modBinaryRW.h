@@ -3,6 +3,7 @@
 // the two checksums, and the chunked read (function code 32) and write (function code 33) of the
 // image. Plain code: the callers own the port, the session flags and the windows.
 
+#include "link/modComFun.h"
 #include "meterdata/modData.h"
 
 #include <cstddef>
@@ -11,11 +12,11 @@
 
 namespace modBinaryRW {
 
-inline constexpr int ImageChunkWords = 56; // most words one write frame carries
-inline constexpr int ImageBytes = 1452;
-inline constexpr int ImageWords = 726;
+inline constexpr int ImageChunkWords = modComFun::kMaxBlockWords; // most words one write frame carries
+inline constexpr int ImageBytes = modComFun::kImageBytes;
+inline constexpr int ImageWords = modComFun::kImageWords;
 // The link's receive buffer: an answer never holds more bytes than this.
-inline constexpr std::size_t RxBufferBytes = 257;
+inline constexpr std::size_t RxBufferBytes = modComFun::kBufferSize;
 
 // Gives every cell of the mapped records its image offset (loop record 4, I/O record 3 and
 // channel record 2 get -1). Sets offsets only, never values.

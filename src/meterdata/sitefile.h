@@ -4,6 +4,7 @@
 // any command-line companion; the file bytes are built and taken apart here, the windows only
 // choose the file and show the result.
 
+#include "link/modComFun.h"
 #include "meterdata/modData.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@ inline constexpr int kFilterIndex = 2;
 inline constexpr char kDefaultExt[] = "bin";
 
 inline constexpr int kHeadBytes = 3;
-inline constexpr int kImageBytes = 1452;      // a complete image
+inline constexpr int kImageBytes = modComFun::kImageBytes; // a complete image
 inline constexpr int kClearedBytes = 2000;    // a recall first clears ParamImage bytes 0..1999
 // A recall never needs more of a file than its head, a full ParamImage and one byte more (which
 // tells a file too long for the image).

@@ -1,13 +1,10 @@
 #include "monitor/frmLog.h"
 
+#include "engine/session.h"
 #include "link/commands.h"
-#include "link/frmCDR.h"
-#include "meterdata/session.h"
 #include "monitor/chartsurface.h"
 #include "platform/dialogservice.h"
 #include "platform/twips.h"
-#include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -66,6 +63,10 @@ frmLog::frmLog(Session& session, QWidget* parent) : QWidget(parent), m_session(s
     setWindowTitle(QStringLiteral("SCADA Simulator"));
     buildControls();
     Form_Load();
+    m_session.onLink(this, [this](frmCDR& link) {
+        connect(&link, &frmCDR::timedOut, this, &frmLog::LinkTimedOut);
+        connect(&link, &frmCDR::sendFailed, this, &frmLog::LinkFailed);
+    });
 }
 
 frmLog::~frmLog()
@@ -127,6 +128,7 @@ void frmLog::buildControls()
     tmrUpDate = new QTimer(this);
     tmrUpDate->setObjectName(QStringLiteral("tmrUpDate"));
     tmrUpDate->setInterval(100);
+    tmrUpDate->setTimerType(Qt::PreciseTimer);
     connect(tmrUpDate, &QTimer::timeout, this, &frmLog::tmrUpDate_Timer);
 
     caption("lblFlowRate", "Flow Rate", row(RowFlow));
@@ -306,7 +308,7 @@ void frmLog::tmrUpDate_Timer()
     tmrUpDate->stop();
     tmrUpDate->setInterval(ChosenPeriod());
     m_session.PollBusy = 1;
-    modComFun::BuildCommand(m_session, 0, m_session.NodeAddress, PollChannel, PendingCommand);
+    modComFun::BuildCommand(m_session.link(), modComFun::KindLiveData, m_session.NodeAddress, PollChannel, PendingCommand);
     // A command stays pending when its poll could not leave (the port failed).
     if (m_session.PollBusy == 1)
         PendingCommand = 0;
@@ -326,7 +328,7 @@ void frmLog::LinkFailed()
 
 void frmLog::Setform()
 {
-    const auto& rx = m_session.windows().CDR().RxBuffer;
+    const auto& rx = m_session.link().RxBuffer;
 
     if (LogRows.RowCount() >= DataLogFile::kBlockRows)
         flushRows(true);
@@ -463,13 +465,13 @@ void frmLog::cmdClose_Click()
 {
     stopLog();
     hide();
-    m_session.windows().Start().show();
+    m_session.windows().showHome();
 }
 
 void frmLog::Form_Unload()
 {
     stopLog();
-    m_session.windows().Start().show();
+    m_session.windows().showHome();
 }
 
 void frmLog::closeEvent(QCloseEvent* event)
@@ -486,6 +488,7 @@ void frmLog::cmdStartStop_Click()
     PendingCommand = BatchState == 1 ? 1 : 2;
     // The command leaves with a poll about 0.1 s from now; the next tick restores the period.
     tmrUpDate->setInterval(100);
+    tmrUpDate->setTimerType(Qt::PreciseTimer);
 }
 
 void frmLog::cmdClear_Click()

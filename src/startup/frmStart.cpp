@@ -1,14 +1,12 @@
 #include "startup/frmStart.h"
 
+#include "engine/identification.h"
+#include "engine/session.h"
 #include "link/commands.h"
-#include "link/frmCDR.h"
 #include "meterdata/frmConfig.h"
-#include "meterdata/modBinaryRW.h"
-#include "meterdata/session.h"
 #include "monitor/frmLog.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
-#include "startup/windowregistry.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -33,6 +31,11 @@ frmStart::frmStart(Session& session, QWidget* parent) : QWidget(parent), m_sessi
     setWindowTitle(QStringLiteral("ZAV Instrument Interface"));
     buildControls();
     Form_Load();
+    // The link indicator: yellow when a request leaves, green when the meter's answer is taken.
+    m_session.onLink(this, [this](frmCDR& link) {
+        connect(&link, &frmCDR::requestSent, this, [this] { SetLinkColour(kColourYellow); });
+        connect(&link, &frmCDR::answerAccepted, this, [this] { SetLinkColour(kColourGreen); });
+    });
 }
 
 frmStart::~frmStart() = default;
@@ -112,14 +115,7 @@ void frmStart::buildControls()
 
 void frmStart::Form_Load()
 {
-    modComFun::BuildCrcTable();
-    m_session.AccessCode = modComFun::kAccessCode;
-    m_session.NodeAddress = modComFun::kPollNode;
-    modLabels::FillItemLists(m_session);
-    modLabels::FillUnitTables(m_session);
-    modData::FillTransducerDefaults(m_session);
-    m_session.ImageValid = 0;
-    modBinaryRW::BuildCellMap(m_session);
+    m_session.StartUp();
     m_session.Language = 1;
     LayoutLanguage(1);
 }
@@ -147,32 +143,30 @@ void frmStart::imgLang_Click(int index)
     m_session.Language = static_cast<std::int16_t>(index);
     LayoutLanguage(m_session.Language);
     // The pipe and transducer windows follow the language too, once they exist.
-    m_session.windows().Config().SetLang(m_session.Language);
+    m_session.windows().get<frmConfig>().SetLang(m_session.Language);
 }
 
 void frmStart::imgSetup_Click()
 {
-    m_session.windows().ShowConfig();
+    frmConfig& config = m_session.windows().get<frmConfig>();
+    config.show();
     hide();
-    m_session.windows().Config().Lock_input();
-    modComFun::BuildCommand(m_session, 3, m_session.NodeAddress, 0, 0);
+    config.Lock_input();
+    modComFun::BuildCommand(m_session.link(), modComFun::KindIdentify, m_session.NodeAddress, 0, 0);
 }
 
 void frmStart::RcvID()
 {
-    m_session.windows().ShowConfig();
+    frmConfig& config = m_session.windows().get<frmConfig>();
+    config.show();
     hide();
-    m_session.windows().Config().Lock_input();
-    const auto& rx = m_session.windows().CDR().RxBuffer;
-    m_session.MeterModel = rx[4];
-    m_session.FirmwareVersion = rx[5];
-    m_session.SerialNumber = static_cast<std::uint16_t>(rx[6] + 256 * rx[7]);
-    modComFun::BuildCommand(m_session, 2, m_session.NodeAddress, 0, 0);
+    config.Lock_input();
+    identification::RcvID(m_session);
 }
 
 void frmStart::imgLogdata_Click()
 {
-    m_session.windows().Log().show();
+    m_session.windows().get<frmLog>().show();
     hide();
 }
 
@@ -204,7 +198,7 @@ void frmStart::txtPin_Click()
 
 void frmStart::Form_Unload(std::int16_t& Cancel)
 {
-    m_session.windows().CDR().Stop_COM(Cancel);
+    m_session.link().Stop_COM(Cancel);
 }
 
 void frmStart::closeEvent(QCloseEvent* event)

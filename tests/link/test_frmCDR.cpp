@@ -29,7 +29,7 @@ struct LinkTest : ::testing::Test {
         t.link();
         ASSERT_NE(t.port, nullptr);
     }
-    void sendIdentify() { modComFun::BuildCommand(t.s(), 3, 17, 0, 0); }
+    void sendIdentify() { modComFun::BuildCommand(t.link(), 3, 17, 0, 0); }
 };
 
 } // namespace
@@ -51,7 +51,7 @@ TEST_F(LinkTest, RequestIsWrittenInPairsAndArmsTheTimeout)
     EXPECT_EQ(t.link().TxLength, 8);
 
     // A second request reuses the open port; a 10-byte one goes out as five pairs.
-    modComFun::BuildCommand(t.s(), 0, 17, 2, 0x0304);
+    modComFun::BuildCommand(t.link(), 0, 17, 2, 0x0304);
     EXPECT_EQ(t.port->openCount, 1);
     ASSERT_EQ(t.port->writes.size(), 9);
     EXPECT_EQ(t.port->writes[4], QByteArray("\x11\x1E", 2));
@@ -187,7 +187,7 @@ TEST_F(LinkTest, MissingPortOffersOfflineWorkWithoutATimeoutAfterwards)
 
 TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
 {
-    t.link().tmrTimeOut->setInterval(100);
+    t.link().responseMs = 100;
     t.dialogs->answers = {DialogService::Answer::No, DialogService::Answer::Yes};
     t.start().hide();
     sendIdentify();
@@ -327,7 +327,7 @@ TEST(LinkClosing, StopComDrainsClosesAndEnds)
     }
     {
         TestSession t;
-        modComFun::BuildCommand(t.s(), 3, 17, 0, 0);
+        modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
         t.link().drainMs = 40;
         t.port->queued = 8;
         t.dialogs->answers = {DialogService::Answer::Abort};
@@ -351,7 +351,7 @@ TEST(LinkClosing, StopComDrainsClosesAndEnds)
     {
         // The queue drains while Stop_COM waits.
         TestSession t;
-        modComFun::BuildCommand(t.s(), 3, 17, 0, 0);
+        modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
         t.port->queued = 8;
         QTimer::singleShot(30, [&] { t.port->queued = 0; });
         std::int16_t cancel = 0;

@@ -45,7 +45,7 @@ struct ConfigTest : ::testing::Test {
             image[i] = static_cast<std::uint8_t>((i * 7 + 3) & 0xFF);
         t.start().show();
         QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
-        cfg = &t.s().windows().Config();
+        cfg = &t.s().windows().get<frmConfig>();
         ASSERT_NE(t.port, nullptr);
     }
     // Answers identification and then the read, 122 words a block.

@@ -42,7 +42,7 @@ void setupReadAndSendBack(int chunkWords, int readTimeoutMs)
     t.s().settings().setValue("Ports", "Com1", meter.device());
     t.start().show();
     QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
-    frmConfig& cfg = t.s().windows().Config();
+    frmConfig& cfg = t.s().windows().get<frmConfig>();
     EXPECT_TRUE(cfg.isVisible());
 
     ASSERT_TRUE(TestSession::waitFor([&] { return t.s().ImageValid == 1; }, readTimeoutMs))
@@ -113,7 +113,7 @@ TEST(SetupWithSilentMeter, TimeOutDuringTheReadAndYesLeavesTheMenuOffline)
     ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 4000));
     EXPECT_EQ(t.dialogs->asked[0].text, "Work Offline?");
     EXPECT_EQ(t.dialogs->asked[0].title, "Communication Failed");
-    frmConfig& cfg = t.s().windows().Config();
+    frmConfig& cfg = t.s().windows().get<frmConfig>();
     EXPECT_TRUE(cfg.isVisible());
     EXPECT_EQ(t.s().OfflineMode, 6);
     EXPECT_EQ(t.s().ImageValid, 0);

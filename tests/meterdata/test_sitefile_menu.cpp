@@ -30,7 +30,7 @@ struct OfflineMenu : ::testing::Test {
     {
         ASSERT_TRUE(dir.isValid());
         t.s().OfflineMode = Session::kOffline;
-        cfg = &t.s().windows().Config();
+        cfg = &t.s().windows().get<frmConfig>();
         cfg->Lock_input();
         cfg->show();
     }
@@ -122,7 +122,7 @@ TEST_F(OfflineMenu, RecallUnlocksWithTheFileThenStoreGivesItBack)
     // Still offline, and no port was ever opened.
     EXPECT_EQ(t.s().OfflineMode, Session::kOffline);
     EXPECT_EQ(t.port, nullptr);
-    EXPECT_FALSE(t.s().windows().hasCDR());
+    EXPECT_FALSE(t.s().hasLink());
     EXPECT_TRUE(t.dialogs->asked.isEmpty());
 
     // Store under a name typed without extension: ".bin" is added, the bytes are the file's.

@@ -51,7 +51,7 @@ TEST(SiteFilesWithSimulator, StorePrintRecallAndSendBackThenADamagedFileSendsNot
     t.s().settings().setValue("Ports", "Com1", meter.device());
     t.start().show();
     QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
-    frmConfig& cfg = t.s().windows().Config();
+    frmConfig& cfg = t.s().windows().get<frmConfig>();
     ASSERT_TRUE(TestSession::waitFor([&] { return t.s().ImageValid == 1; }, 10000))
         << t.dialogs->transcript().join('\n').toStdString();
     waitForQuietLine(t);

@@ -85,7 +85,7 @@ inline void route(TestSession& t, const Live& l)
     frmCDR& link = t.link();
     std::copy(f.begin(), f.end(), link.RxBuffer.begin());
     link.RxCount = static_cast<std::uint16_t>(f.size());
-    modComFun::HandleResponse(t.s());
+    modComFun::HandleResponse(t.link());
     link.RxCount = 0;
 }
 

@@ -40,7 +40,7 @@ frmLog& openLog(TestSession& t)
 {
     t.start();
     t.link();
-    frmLog& w = t.s().windows().Log();
+    frmLog& w = t.s().windows().get<frmLog>();
     w.Clock = [] { return QTime(9, 5, 30); };
     w.show();
     return w;
@@ -69,8 +69,8 @@ TEST(DataLogWindow, OpensFromTheStartWindowWithItsControlsAndLoadState)
     frmStart& start = t.start();
     start.show();
     QTest::mouseClick(start.imgLogdata[1], Qt::LeftButton);
-    ASSERT_TRUE(t.s().windows().hasLog());
-    frmLog& w = t.s().windows().Log();
+    ASSERT_TRUE(t.s().windows().find<frmLog>() != nullptr);
+    frmLog& w = t.s().windows().get<frmLog>();
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(start.isVisible());
     EXPECT_EQ(w.windowTitle(), "SCADA Simulator");
@@ -186,7 +186,7 @@ TEST(DataLogWindow, OpensFromTheStartWindowWithItsControlsAndLoadState)
     EXPECT_TRUE(child<QLineEdit>(w, "txtFlow_1")->isVisible());
     EXPECT_FALSE(flowA->isVisible());
     EXPECT_TRUE(t.dialogs->asked.isEmpty()) << t.dialogs->transcript().join('\n').toStdString();
-    EXPECT_FALSE(t.s().windows().hasCDR()) << "the window never touched the line";
+    EXPECT_FALSE(t.s().hasLink()) << "the window never touched the line";
 }
 
 TEST(DataLogWindow, PollsOneChannelAndShowsItsAnswer)
@@ -733,9 +733,10 @@ TEST(DataLogWindow, LostAnswersDoNotEndALongLogNorStackBoxes)
         return p;
     });
     s.settings().clear();
-    s.windows().Start();
-    s.windows().CDR().tmrTimeOut->setInterval(300);
-    frmLog& w = s.windows().Log();
+    InstallWindowTool(s);
+    s.windows().get<frmStart>();
+    s.link().responseMs = 300;
+    frmLog& w = s.windows().get<frmLog>();
     w.PeriodOverrideMs = 200;
     d->polls = [&port] { return static_cast<int>(port->written().size()) / 10; };
     w.show();
@@ -758,6 +759,6 @@ TEST(DataLogWindow, LostAnswersDoNotEndALongLogNorStackBoxes)
     EXPECT_TRUE(w.tmrUpDate->isActive() || s.PollBusy == 1) << "polling or waiting for the next tick";
     EXPECT_EQ(w.Logging, 1);
     QTest::mouseClick(w.cmdStart, Qt::LeftButton);
-    s.windows().CDR().tmrTimeOut->stop();
+    s.link().tmrTimeOut->stop();
     EXPECT_EQ(d->maxOpen, 1);
 }

@@ -25,7 +25,7 @@ TEST(DataLogOverPty, BothChannelsAtTheRealPeriodIntoAFile)
     t.s().settings().setValue("Ports", "Com1", pty.slavePath());
     t.start().show();
     QTest::mouseClick(t.start().imgLogdata[1], Qt::LeftButton);
-    frmLog& w = t.s().windows().Log();
+    frmLog& w = t.s().windows().get<frmLog>();
     w.Clock = [] { return QTime(9, 5); };
     choose(w.cmbChan, 2);
     t.dialogs->answers = {DialogService::Answer::Yes};
@@ -78,7 +78,7 @@ TEST(DataLogWithSimulator, AlarmBatchAndFileAgainstTheMeter)
     t.s().settings().setValue("Ports", "Com1", sim.device());
     t.start().show();
     QTest::mouseClick(t.start().imgLogdata[1], Qt::LeftButton);
-    frmLog& w = t.s().windows().Log();
+    frmLog& w = t.s().windows().get<frmLog>();
     w.Clock = [] { return QTime(14, 30); };
     t.dialogs->answers = {DialogService::Answer::Yes};
     t.dialogs->files = {path};
@@ -132,8 +132,8 @@ TEST(DataLogWithSimulator, DroppedAnswersDoNotEndTheLog)
     TestSession t(TestSession::Port::Real);
     t.s().settings().setValue("Ports", "Com1", sim.device());
     t.start();
-    t.link().tmrTimeOut->setInterval(400);
-    frmLog& w = t.s().windows().Log();
+    t.link().responseMs = 400;
+    frmLog& w = t.s().windows().get<frmLog>();
     w.PeriodOverrideMs = 100;
     w.show();
     t.dialogs->answers = {DialogService::Answer::Yes};

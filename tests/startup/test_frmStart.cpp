@@ -49,7 +49,7 @@ TEST(StartWindow, StartsUpWithItsControlsAndEnglish)
     EXPECT_EQ(t.s().AccessCode, 52719);
     EXPECT_EQ(t.s().Language, 1);
     EXPECT_EQ(t.s().ImageValid, 0);
-    EXPECT_FALSE(t.session->windows().hasCDR()) << "the port is not touched at start-up";
+    EXPECT_FALSE(t.session->hasLink()) << "the port is not touched at start-up";
 
     EXPECT_EQ(child<QRadioButton>(w, "optRS232")->text(), "RS232");
     EXPECT_TRUE(child<QRadioButton>(w, "optRS232")->isChecked());

@@ -83,7 +83,7 @@ TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByName)
     TestSession t(TestSession::Port::Real);
     t.s().settings().setValue("Ports", "Com1", pty->slavePath());
     t.dialogs->answers = {DialogService::Answer::OK};
-    modComFun::BuildCommand(t.s(), 3, 17, 0, 0);
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
     ASSERT_EQ(pty->read(8, 1000).size(), 8);
     const QString device = pty->slavePath();
     pty.reset(); // the far end closes

@@ -1,10 +1,11 @@
 #pragma once
-// A fresh session for the tests: scripted dialogs, and a serial port that is either the in-memory
-// fake or the real QSerialPort layer.
+// A fresh session of the window tool for the tests: scripted dialogs, and a serial port that is
+// either the in-memory fake or the real QSerialPort layer.
 
+#include "app/windowtool.h"
+#include "engine/session.h"
 #include "link/commands.h"
 #include "link/frmCDR.h"
-#include "meterdata/session.h"
 #include "platform/dialogservice.h"
 #include "platform/fakeserialdevice.h"
 #include "platform/qtserialdevice.h"
@@ -12,7 +13,6 @@
 #include "platform/shape.h"
 #include "support/printers.h"
 #include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,11 +36,12 @@ struct TestSession {
         session = std::make_unique<Session>(std::move(d), factory);
         session->settings().clear();
         session->endProgram = [this] { ++ended; };
+        InstallWindowTool(*session);
     }
 
     Session& s() { return *session; }
-    frmStart& start() { return session->windows().Start(); }
-    frmCDR& link() { return session->windows().CDR(); }
+    frmStart& start() { return session->windows().get<frmStart>(); }
+    frmCDR& link() { return session->link(); }
 
     // Processes events for the given time.
     static void pump(int ms)

@@ -28,7 +28,7 @@ QByteArray windowSheet(const QString& siteFile, const QString& sheetFile)
 {
     TestSession t;
     t.start();
-    frmConfig& cfg = t.s().windows().Config();
+    frmConfig& cfg = t.s().windows().get<frmConfig>();
     cfg.RecallFileName = siteFile;
     EXPECT_TRUE(cfg.ReadSiteFile());
     t.dialogs->files = {sheetFile};

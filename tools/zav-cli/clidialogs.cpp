@@ -3,11 +3,6 @@
 namespace zavcli {
 
 namespace {
-// The link's questions, by their titles.
-const QString kNoPort = QStringLiteral("No Com Port Found");
-const QString kTimeOut = QStringLiteral("Communication Failed");
-const QString kLineError = QStringLiteral("Click Cancel to quit, OK to ignore.");
-
 // The button a box falls back to when nobody is there to choose: never one that starts a
 // further question or window.
 DialogService::Answer quietAnswer(DialogService::Buttons buttons)
@@ -40,20 +35,6 @@ QString CliDialogs::oneLine(const QString& text)
 
 DialogService::Answer CliDialogs::message(const QString& text, const QString& title, Buttons buttons, Icon)
 {
-    // "Work Offline?" is answered Yes: the offline path only shows the configuration menu (never
-    // on screen here), while No would open the port settings dialog and wait for a user.
-    if (title == kNoPort || title == kTimeOut) {
-        if (onLinkFailure)
-            onLinkFailure(title == kNoPort ? LinkFailure::NoPort : LinkFailure::TimeOut, text);
-        return Answer::Yes;
-    }
-    // A port error is ignored like OK in the window: a damaged answer fails its CRC and the
-    // time-out follows; a port that went away is already closed.
-    if (title == kLineError) {
-        if (onLinkFailure)
-            onLinkFailure(LinkFailure::LineError, oneLine(text));
-        return Answer::OK;
-    }
     messages << (title.isEmpty() ? oneLine(text) : title + QStringLiteral(": ") + oneLine(text));
     return quietAnswer(buttons);
 }

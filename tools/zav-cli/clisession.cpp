@@ -1,12 +1,9 @@
 #include "clisession.h"
 
-#include "link/frmCDR.h"
-#include "meterdata/frmConfig.h"
-#include "meterdata/session.h"
+#include "engine/engineroutes.h"
+#include "engine/session.h"
 #include "platform/qtserialdevice.h"
 #include "platform/serialdevice.h"
-#include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 namespace zavcli {
 
@@ -33,19 +30,17 @@ CliSession::CliSession(const CommandLine& line) : m_line(line)
         };
     }
     m_session = std::make_unique<Session>(std::move(dialogs), factory);
-    m_session->windows().Start();
+    m_session->StartUp();
+    InstallEngineRoutes(*m_session);
 }
 
 CliSession::~CliSession() = default;
 
-frmConfig& CliSession::config()
-{
-    return m_session->windows().Config();
-}
-
 frmCDR& CliSession::link()
 {
-    return m_session->windows().CDR();
+    frmCDR& link = m_session->link();
+    link.interactive = false;
+    return link;
 }
 
 QString CliSession::openLink()

@@ -1,7 +1,7 @@
 #pragma once
-// The Instrument Interface's own session, run without a screen: the windows are created as in the
-// window tool (on the offscreen platform they never appear), every box goes to CliDialogs, and
-// the serial port is the one the command line names.
+// The Instrument Interface's own session, run without windows: the engine's start-up and answer
+// routes, every box kept by CliDialogs, the link without questions, and the serial port the
+// command line names.
 
 #include "clidialogs.h"
 #include "commandline.h"
@@ -11,13 +11,12 @@
 
 class Session;
 class frmCDR;
-class frmConfig;
 
 namespace zavcli {
 
 class CliSession {
 public:
-    // Runs the start window's start-up (tables, cell map), as the window tool does at launch.
+    // Runs the start-up sequence's tables and installs the engine's answer routes.
     explicit CliSession(const CommandLine& line);
     ~CliSession();
     CliSession(const CliSession&) = delete;
@@ -25,10 +24,9 @@ public:
 
     Session& session() { return *m_session; }
     CliDialogs& dialogs() { return *m_dialogs; }
-    frmConfig& config();
 
-    // Creates the link window with the stored port preferences, then applies --port and
-    // --settings over them. Returns an empty text, or why the port refused the choice.
+    // Creates the link with the stored port preferences, then applies --port and --settings over
+    // them. Returns an empty text, or why the port refused the choice.
     QString openLink();
     frmCDR& link();
 

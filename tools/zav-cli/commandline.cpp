@@ -71,7 +71,11 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                     QStringLiteral("audit: serial number shown on the sheet; a site file carries none "
                                                    "(default 0, as before any meter is identified)."),
                                     QStringLiteral("n"));
-    parser.addOptions({help, port, device, settings, output, serial});
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Append the link trace (every frame written, every answer taken or "
+                                                  "refused, with time stamps) to this file."),
+                                   QStringLiteral("file"));
+    parser.addOptions({help, port, device, settings, output, serial, trace});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit or check."));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
                                  QStringLiteral("[file]"));
@@ -152,6 +156,12 @@ ParseResult ParseCommandLine(const QStringList& arguments)
         line.serial = parser.value(serial).toInt(&ok);
         if (!ok || line.serial < 0 || line.serial > 65535)
             return usageError(QStringLiteral("--serial needs a number from 0 to 65535, not \"%1\"").arg(parser.value(serial)));
+    }
+
+    if (parser.isSet(trace)) {
+        line.trace = parser.value(trace);
+        if (line.trace.isEmpty())
+            return usageError(QStringLiteral("--trace needs a file name"));
     }
 
     ParseResult r;

@@ -16,6 +16,7 @@ struct CommandLine {
     QString device;     // --device; empty: the device the port number names
     QString settings;   // --settings; empty: the stored line settings
     int serial = 0;     // audit --serial: the serial number shown on the sheet
+    QString trace;      // --trace: the file the link trace goes to
 
     bool meterCommand() const
     {

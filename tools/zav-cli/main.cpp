@@ -8,13 +8,14 @@
 #include "meterjob.h"
 #include "sitecheck.h"
 
+#include "engine/imagetransfer.h"
+#include "engine/session.h"
+#include "engine/sitework.h"
+#include "link/linktrace.h"
 #include "meterdata/auditsheet.h"
-#include "meterdata/frmConfig.h"
-#include "meterdata/session.h"
 #include "meterdata/sitefile.h"
 
-#include <QApplication>
-#include <QLabel>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <unistd.h>
@@ -39,8 +40,8 @@ int fail(int status, const QString& reason)
     return status;
 }
 
-// Qt's own diagnostics (fonts of the offscreen platform and the like) would break the rule of one
-// line on standard error per failure; only fatal ones are kept.
+// Qt's own diagnostics would break the rule of one line on standard error per failure; only fatal
+// ones are kept.
 void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     if (type == QtFatalMsg || type == QtCriticalMsg)
@@ -62,17 +63,19 @@ int audit(const CommandLine& line)
     if (!c.sendable())
         return fail(BadSiteFile, c.reason);
 
-    // Recalled into the configuration menu, whose labels head the sheet, as PRINT SITE prints it.
+    // Recalled as the configuration menu recalls it, whose captions head the sheet, as PRINT SITE
+    // prints it.
     CliSession cli(line);
     Session& s = cli.session();
     s.SerialNumber = static_cast<std::uint16_t>(line.serial);
-    frmConfig& cfg = cli.config();
-    cfg.RecallFileName = line.file;
-    if (!cfg.ReadSiteFile()) {
-        const QStringList& said = cli.dialogs().messages;
-        return fail(BadSiteFile, said.isEmpty() ? QStringLiteral("cannot read %1").arg(line.file) : said.last());
-    }
-    const QByteArray sheet = auditsheet::AuditSheet(s, cfg.lblModel->text(), cfg.lblSoftVer->text(), cfg.lblSN->text());
+    const sitework::Recalled r = sitework::RecallSite(s, line.file);
+    if (r.outcome != sitework::Recalled::Outcome::Taken)
+        return fail(BadSiteFile, QStringLiteral("cannot read %1: %2").arg(line.file, r.error));
+    modBinaryRW::TakeImage(s);
+    auditsheet::IdentityLabels labels;
+    if (auditsheet::HasIdentityLabels(s.MeterModel))
+        labels = auditsheet::MenuLabels(s.MeterModel, s.FirmwareVersion, s.SerialNumber, static_cast<std::uint16_t>(s.ImageChecksum));
+    const QByteArray sheet = auditsheet::AuditSheet(s, labels.model, labels.softVer, labels.serial);
     if (line.output.isEmpty()) {
         if (std::fwrite(sheet.constData(), 1, static_cast<std::size_t>(sheet.size()), stdout) != static_cast<std::size_t>(sheet.size())
             || std::fflush(stdout) != 0)
@@ -111,13 +114,9 @@ int meterCommand(const CommandLine& line)
 
 int main(int argc, char* argv[])
 {
-    // The windows the commands run through are never to appear on a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietQtMessages);
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(kName));
-    QApplication::setQuitOnLastWindowClosed(false);
 
     const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments());
     if (parsed.kind == ParseResult::Kind::Help) {
@@ -128,6 +127,11 @@ int main(int argc, char* argv[])
         return fail(Usage, parsed.text + QStringLiteral(" (see %1 --help)").arg(QString::fromLatin1(kName)));
 
     const CommandLine& line = parsed.line;
+    if (!line.trace.isEmpty()) {
+        const QString error = linktrace::TraceToFile(line.trace);
+        if (!error.isEmpty())
+            return fail(CannotWrite, QStringLiteral("cannot write the trace to %1: %2").arg(line.trace, error));
+    }
     switch (line.command) {
     case CommandLine::Command::Check: return check(line);
     case CommandLine::Command::Audit: return audit(line);

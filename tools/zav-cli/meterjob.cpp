@@ -4,17 +4,13 @@
 #include "exitstatus.h"
 #include "sitecheck.h"
 
+#include "engine/identification.h"
+#include "engine/imagetransfer.h"
+#include "engine/session.h"
+#include "engine/sitework.h"
 #include "link/commands.h"
-#include "link/frmCDR.h"
-#include "meterdata/frmConfig.h"
-#include "meterdata/modBinaryRW.h"
-#include "meterdata/session.h"
-#include "meterdata/sitefile.h"
 #include "platform/serialdevice.h"
-#include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
@@ -27,60 +23,117 @@ namespace {
 // A whole read is at most 726 one-word blocks, the identification and the closing answer; a
 // meter that keeps answering far beyond that without finishing is not going to finish.
 constexpr int kAnswerLimit = 1000;
-// How often the job looks at the link, and how long the line must stay quiet after the last
-// answer: the link's end-of-answer silence and a little more.
+// How often the job looks at the link, and how long the line must stay quiet, with nothing
+// awaited, before an exchange that lacks its last answer counts as stopped.
 constexpr int kPollMs = 10;
-constexpr int kQuietMs = frmCDR::kSilenceMs + 10;
+constexpr int kQuietMs = modComFun::kSilenceMs + 10;
 
-const int kImageBytes = modBinaryRW::ImageBytes;
+constexpr int kImageBytes = modComFun::kImageBytes;
+constexpr int kResponseSeconds = modComFun::kResponseMs / 1000;
 } // namespace
 
-MeterJob::MeterJob(CliSession& cli, bool progress) : m_cli(cli), m_progress(progress)
-{
-    // Installed for the job's whole life: once it has finished, late answers go nowhere.
-    m_cli.session().answerHook = [this](std::uint8_t code) { return onAnswer(code); };
-    m_cli.dialogs().onLinkFailure = [this](CliDialogs::LinkFailure kind, const QString& text) {
-        onLinkFailure(kind, text);
-    };
-}
+MeterJob::MeterJob(CliSession& cli, bool progress) : m_cli(cli), m_progress(progress) {}
 
 MeterJob::~MeterJob()
 {
-    m_cli.session().answerHook = nullptr;
-    m_cli.dialogs().onLinkFailure = nullptr;
+    // Late answers go nowhere once the job is over.
+    for (std::uint8_t code : {modComFun::Identify, modComFun::ReadImage, modComFun::WriteImage})
+        m_cli.session().routes().clear(code);
 }
 
 QString MeterJob::device() const
 {
-    const QString name = m_cli.link().MSComm1->deviceName();
+    const QString name = const_cast<CliSession&>(m_cli).link().MSComm1->deviceName();
     return name.isEmpty() ? QStringLiteral("the serial port") : name;
 }
 
-int MeterJob::run(Mode mode, void (MeterJob::*start)())
+void MeterJob::installRoutes()
+{
+    // The answers each exchange takes; any other code is accepted by the link and goes no further.
+    Session& s = m_cli.session();
+    AnswerRoutes& r = s.routes();
+    switch (m_mode) {
+    case Mode::Identify:
+        // The identification alone: the image read that meter setup would ask for next is not wanted.
+        r.route(modComFun::Identify, QStringLiteral("zav-cli identify"), [this, &s] {
+            if (m_done)
+                return;
+            identification::TakeIdentity(s);
+            m_done = true;
+        });
+        break;
+    case Mode::Read:
+        // Identification, then the image block by block, as meter setup reads it.
+        r.route(modComFun::Identify, QStringLiteral("identification"), [this, &s] {
+            if (m_done || m_identified)
+                return;
+            m_identified = true;
+            identification::RcvID(s);
+        });
+        r.route(modComFun::ReadImage, QStringLiteral("image reader"), [this, &s] {
+            if (!m_done && m_identified)
+                modBinaryRW::ReceiveImageBlock(s);
+        });
+        break;
+    case Mode::Write:
+        r.route(modComFun::WriteImage, QStringLiteral("image writer"), [this, &s] {
+            if (!m_done)
+                modBinaryRW::SendImageBlock(s, 1);
+        });
+        break;
+    }
+}
+
+int MeterJob::run(Mode mode)
 {
     m_mode = mode;
     m_answers = 0;
-    m_done = m_finished = false;
+    m_identified = m_done = m_finished = false;
     m_status = TransferStopped;
     m_shown = -1;
     m_quiet.invalidate();
+    installRoutes();
 
+    frmCDR& link = m_cli.link();
     QEventLoop loop;
     m_loop = &loop;
+    QList<QMetaObject::Connection> connections{
+        connect(&link, &frmCDR::answerAccepted, this, &MeterJob::onAnswer),
+        connect(&link, &frmCDR::timedOut, this, &MeterJob::onTimeOut),
+        connect(&link, &frmCDR::sendFailed, this, &MeterJob::onSendFailed),
+        connect(&link, &frmCDR::lineError, this, &MeterJob::onLineError),
+    };
     QTimer poller;
     poller.setInterval(kPollMs);
     connect(&poller, &QTimer::timeout, this, &MeterJob::poll);
     // Started from inside the loop, so that a failure reported while sending ends it.
-    QTimer::singleShot(0, this, [this, start, &poller] {
-        (this->*start)();
+    QTimer::singleShot(0, this, [this, &poller] {
+        start();
         if (!m_finished)
             poller.start();
     });
     loop.exec();
     m_loop = nullptr;
+    for (const auto& c : connections)
+        disconnect(c);
     if (m_shown >= 0)
         std::fputs("\n", stderr);
     return m_status;
+}
+
+void MeterJob::start()
+{
+    Session& s = m_cli.session();
+    switch (m_mode) {
+    case Mode::Identify:
+    case Mode::Read:
+        modComFun::BuildCommand(m_cli.link(), modComFun::KindIdentify, s.NodeAddress, 0, 0);
+        break;
+    case Mode::Write:
+        // The menu's send: the image, encoded from the recalled cells, in 56-word blocks.
+        modBinaryRW::StartImageWrite(s);
+        break;
+    }
 }
 
 void MeterJob::finish(int status, const QString& message)
@@ -103,7 +156,7 @@ int MeterJob::identify()
         m_message = error;
         return PortFailed;
     }
-    const int status = run(Mode::Identify, &MeterJob::startIdentify);
+    const int status = run(Mode::Identify);
     if (status != Done)
         return status;
     const Session& s = m_cli.session();
@@ -112,12 +165,6 @@ int MeterJob::identify()
                     .arg(s.FirmwareVersion)
                     .arg(s.SerialNumber);
     return Done;
-}
-
-void MeterJob::startIdentify()
-{
-    Session& s = m_cli.session();
-    modComFun::BuildCommand(s, 3, s.NodeAddress, 0, 0);
 }
 
 // Image read -----------------------------------------------------------------------------------
@@ -138,7 +185,7 @@ int MeterJob::read(const QString& path)
         m_message = error;
         return PortFailed;
     }
-    const int status = run(Mode::Read, &MeterJob::startRead);
+    const int status = run(Mode::Read);
     if (status != Done) {
         if (status == TransferStopped || status == NoAnswer) {
             if (m_message.endsWith(QLatin1Char('.')))
@@ -148,28 +195,20 @@ int MeterJob::read(const QString& path)
         return status;
     }
 
-    // The image is whole: store it as the menu's store button does.
-    frmConfig& cfg = m_cli.config();
-    cfg.StoreFileName = path;
-    m_cli.dialogs().messages.clear();
-    if (!cfg.WriteSiteFile()) {
-        const QStringList& said = m_cli.dialogs().messages;
-        m_message = said.isEmpty() ? QStringLiteral("cannot write %1").arg(path) : said.last();
+    // The image is whole: into the cells as the menu takes it, then stored as its store button does.
+    Session& s = m_cli.session();
+    modBinaryRW::TakeImage(s);
+    const QString stored = sitework::StoreSite(s, path);
+    if (!stored.isEmpty()) {
+        m_message = QStringLiteral("cannot write %1: %2; an earlier file of that name is unchanged").arg(path, stored);
         return CannotWrite;
     }
-    const Session& s = m_cli.session();
     m_message = QStringLiteral("Read the image of model %1, version %2, serial number %3 into %4")
                     .arg(s.MeterModel)
                     .arg(s.FirmwareVersion)
                     .arg(s.SerialNumber)
                     .arg(path);
     return Done;
-}
-
-void MeterJob::startRead()
-{
-    // Entering meter setup: the identification, whose answer asks for the image block by block.
-    m_cli.session().windows().Start().imgSetup_Click();
 }
 
 // Image write ----------------------------------------------------------------------------------
@@ -181,24 +220,24 @@ int MeterJob::write(const QString& path)
         m_message = check.reason + QStringLiteral("; nothing sent");
         return BadSiteFile;
     }
-    frmConfig& cfg = m_cli.config();
-    cfg.RecallFileName = path;
-    m_cli.dialogs().messages.clear();
-    if (!cfg.ReadSiteFile() || m_cli.session().ImageValid != 1) {
-        const QStringList& said = m_cli.dialogs().messages;
-        m_message = (said.isEmpty() ? QStringLiteral("%1 cannot be sent").arg(path) : said.last())
+    Session& s = m_cli.session();
+    const sitework::Recalled r = sitework::RecallSite(s, path);
+    if (r.outcome != sitework::Recalled::Outcome::Taken || !r.valid) {
+        m_message = (r.error.isEmpty() ? QStringLiteral("%1 cannot be sent").arg(path)
+                                       : QStringLiteral("cannot read %1: %2").arg(path, r.error))
                     + QStringLiteral("; nothing sent");
         return BadSiteFile;
     }
+    // The cells take the recalled image, as the menu shows it; the send encodes them back.
+    modBinaryRW::TakeImage(s);
     const QString error = m_cli.openLink();
     if (!error.isEmpty()) {
         m_message = error;
         return PortFailed;
     }
-    const int status = run(Mode::Write, &MeterJob::startWrite);
+    const int status = run(Mode::Write);
     if (status != Done)
         return status;
-    const Session& s = m_cli.session();
     if (m_finalCode != modComFun::TransferDone) {
         m_message = m_finalCode == modComFun::WriteRefused
                         ? QStringLiteral("the meter refused the image (answer code %1)").arg(m_finalCode)
@@ -212,99 +251,83 @@ int MeterJob::write(const QString& path)
     return Done;
 }
 
-void MeterJob::startWrite()
-{
-    // The menu's send button: the image, encoded from the recalled cells, in 56-word blocks.
-    m_cli.config().imgSendSite_Click();
-}
-
 // Following the exchange -----------------------------------------------------------------------
 
-bool MeterJob::onAnswer(std::uint8_t code)
+void MeterJob::onAnswer(std::uint8_t code)
 {
+    // Told before the answer is routed.
     if (m_finished || m_done)
-        return true;
+        return;
     ++m_answers;
     m_lastCode = code;
     if (m_answers > kAnswerLimit) {
+        m_done = true;
         finish(TransferStopped, QStringLiteral("the meter kept answering without completing the transfer"));
-        return true;
+        return;
     }
-    Session& s = m_cli.session();
-    const frmCDR& link = m_cli.link();
+    const Session& s = m_cli.session();
     switch (m_mode) {
     case Mode::Identify:
-        if (code == modComFun::Identify) {
-            // The identification answer's bytes, as the start window takes them; the image read
-            // that the window would ask for next is not wanted here.
-            s.MeterModel = link.RxBuffer[4];
-            s.FirmwareVersion = link.RxBuffer[5];
-            s.SerialNumber = static_cast<std::uint16_t>(link.RxBuffer[6] + 256 * link.RxBuffer[7]);
-            m_done = true;
-        }
-        return true;
+        break;
     case Mode::Read:
-        if (s.ImageValid == 1) {
-            // The answer to the read request that follows the last block: the read is over.
+        // The answer to the read request that follows the last block: the read is over.
+        if (s.ImageValid == 1)
             m_done = true;
-            return true;
-        }
-        // The identification first, then the image blocks, each handled by the window tool.
-        if (m_answers == 1)
-            return code != modComFun::Identify;
-        return code != modComFun::ReadImage;
+        break;
     case Mode::Write: {
         // The block flag of the frame just sent: 2 marks the last block.
+        const frmCDR& link = m_cli.link();
         const bool lastBlockSent = link.TxBuffer[1] == modComFun::WriteImage && link.TxBuffer[5] == 2;
         if (code == modComFun::WriteImage && !lastBlockSent)
-            return false;
+            break;
         m_finalCode = code;
         m_done = true;
-        return true;
+        break;
     }
     }
-    return true;
+    // The exchange is over once this answer has been routed.
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (m_done)
+                finish(Done, {});
+        },
+        Qt::QueuedConnection);
 }
 
-void MeterJob::onLinkFailure(CliDialogs::LinkFailure kind, const QString& text)
+void MeterJob::onSendFailed(const QString& reason)
+{
+    finish(PortFailed, reason.isEmpty() ? QStringLiteral("cannot open %1").arg(device()) : CliDialogs::oneLine(reason));
+}
+
+void MeterJob::onLineError(const QString& text)
+{
+    // Errors of a port that stays open are left to the answer's CRC and the time-out.
+    if (m_finished || m_cli.link().MSComm1->isOpen())
+        return;
+    if (m_answers == 0)
+        finish(PortFailed, text);
+    else
+        finish(TransferStopped, QStringLiteral("the transfer stopped: ") + text);
+}
+
+void MeterJob::onTimeOut()
 {
     if (m_finished)
         return;
     const Session& s = m_cli.session();
-    switch (kind) {
-    case CliDialogs::LinkFailure::NoPort: {
-        const QString why = m_cli.link().PortError;
-        finish(PortFailed, why.isEmpty() ? QStringLiteral("cannot open %1").arg(device()) : CliDialogs::oneLine(why));
-        return;
-    }
-    case CliDialogs::LinkFailure::LineError:
-        // Errors of a port that stays open are left to the answer's CRC and the time-out.
-        if (m_cli.link().MSComm1->isOpen())
-            return;
-        if (m_answers == 0)
-            finish(PortFailed, text);
-        else
-            finish(TransferStopped, QStringLiteral("the transfer stopped: ") + text);
-        return;
-    case CliDialogs::LinkFailure::TimeOut:
-        break;
-    }
     if (m_mode == Mode::Read && s.ImageValid == 1) {
         // Only the answer after the last block went missing: the image itself is whole.
         m_done = true;
+        finish(Done, {});
         return;
     }
     if (m_answers == 0) {
-        finish(NoAnswer, QStringLiteral("no answer from the meter on %1 within %2 s")
-                             .arg(device())
-                             .arg(frmCDR::kResponseMs / 1000));
+        finish(NoAnswer, QStringLiteral("no answer from the meter on %1 within %2 s").arg(device()).arg(kResponseSeconds));
         return;
     }
     switch (m_mode) {
     case Mode::Identify:
-        finish(NoAnswer, QStringLiteral("no identification from the meter on %1 within %2 s")
-                             .arg(device())
-                             .arg(frmCDR::kResponseMs / 1000));
+        finish(NoAnswer, QStringLiteral("no identification from the meter on %1 within %2 s").arg(device()).arg(kResponseSeconds));
         break;
     case Mode::Read:
         finish(TransferStopped, QStringLiteral("the meter stopped answering during the image read (%1 of %2 bytes arrived)")
@@ -349,7 +372,7 @@ void MeterJob::poll()
     showProgress();
     frmCDR& link = m_cli.link();
     const bool waiting = link.MSComm1->isOpen() && link.MSComm1->bytesWaiting() > 0;
-    if (link.tmrTimeOut->isActive() || link.RxCount != 0 || waiting) {
+    if (m_done || link.tmrTimeOut->isActive() || link.RxCount != 0 || waiting) {
         m_quiet.invalidate();
         return;
     }
@@ -360,11 +383,8 @@ void MeterJob::poll()
     if (m_quiet.elapsed() < kQuietMs)
         return;
 
-    // Nothing is awaited and the line has stayed quiet since the last answer.
-    if (m_done) {
-        finish(Done, {});
-        return;
-    }
+    // Nothing is awaited and the line has stayed quiet since the last answer, which did not carry
+    // the exchange on.
     const Session& s = m_cli.session();
     switch (m_mode) {
     case Mode::Identify:

@@ -1,11 +1,9 @@
 #pragma once
-// One exchange with the meter, driven through the window tool's own link and handlers: the
-// identification, the image read into a site file, or a site file written to the meter. The
-// answers are followed through the session's answer hook; the job ends when the line has gone
-// quiet after its last answer (so a following exchange or the exit never cuts an answer short),
-// or when the link reports a failure.
-
-#include "clidialogs.h"
+// One exchange with the meter, driven through the Instrument Interface's own engine: the
+// identification, the image read into a site file, or a site file written to the meter. The job
+// routes the answers it needs, follows the link's signals, and ends when its last answer has been
+// taken, or when the link reports a failure, or when the line has gone quiet without the answer
+// the exchange needs.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -29,8 +27,8 @@ public:
     // success, the reason otherwise).
     int identify();
     int read(const QString& path);
-    // The file must have been checked: it is recalled through the configuration menu and sent
-    // as its send button does.
+    // The file must have been checked: it is recalled as the menu recalls it and sent as its send
+    // button does.
     int write(const QString& path);
 
     QString message() const { return m_message; }
@@ -38,12 +36,13 @@ public:
 private:
     enum class Mode { Identify, Read, Write };
 
-    int run(Mode mode, void (MeterJob::*start)());
-    void startIdentify();
-    void startRead();
-    void startWrite();
-    bool onAnswer(std::uint8_t code);
-    void onLinkFailure(CliDialogs::LinkFailure kind, const QString& text);
+    int run(Mode mode);
+    void installRoutes();
+    void start();
+    void onAnswer(std::uint8_t code);
+    void onTimeOut();
+    void onSendFailed(const QString& reason);
+    void onLineError(const QString& text);
     void poll();
     void finish(int status, const QString& message);
     void showProgress();
@@ -54,15 +53,16 @@ private:
     Mode m_mode = Mode::Identify;
     QEventLoop* m_loop = nullptr;
 
-    int m_answers = 0;       // accepted answers of this exchange
+    int m_answers = 0;        // accepted answers of this exchange
     std::uint8_t m_lastCode = 0;
     std::uint8_t m_finalCode = 0;
-    bool m_done = false;     // the last answer the exchange needs has arrived
+    bool m_identified = false; // read: the identification has been taken
+    bool m_done = false;       // the last answer the exchange needs has been taken
     bool m_finished = false;
     int m_status = 0;
     QString m_message;
-    QElapsedTimer m_quiet;   // since when the line has been quiet
-    int m_shown = -1;        // progress last shown, in bytes
+    QElapsedTimer m_quiet;     // since when the line has been quiet
+    int m_shown = -1;          // progress last shown, in bytes
 };
 
 } // namespace zavcli

@@ -2,6 +2,7 @@
 // The meter's parameter image as the meter keeps it: the factory image it starts with and the site
 // files it can load an image from and save an accepted image to.
 
+#include "link/modComFun.h"
 #include "meterdata/modData.h"
 
 #include <cstdint>
@@ -10,8 +11,8 @@
 
 namespace sim {
 
-inline constexpr int kImageWords = 726;
-inline constexpr int kImageBytes = 2 * kImageWords; // 1452
+inline constexpr int kImageWords = modComFun::kImageWords;
+inline constexpr int kImageBytes = modComFun::kImageBytes;
 inline constexpr int kSiteHeadBytes = 3;            // model, firmware version, byte checksum
 
 using Image = std::vector<std::uint8_t>;

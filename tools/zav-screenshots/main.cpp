@@ -2,16 +2,15 @@
 // start-korean.png, datalog.png, config.png. Runs headless (offscreen) and never touches a serial
 // port.
 
-#include "link/frmCDR.h"
+#include "app/windowtool.h"
+#include "engine/session.h"
 #include "link/modComFun.h"
 #include "meterdata/frmConfig.h"
-#include "meterdata/session.h"
 #include "monitor/frmLog.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "platform/settingsstore.h"
 #include "startup/frmStart.h"
-#include "startup/windowregistry.h"
 
 #include "imagefile.h"
 
@@ -37,7 +36,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(out);
 
     Session session(std::make_unique<ScriptedDialogService>());
-    frmStart& start = session.windows().Start();
+    InstallWindowTool(session);
+    frmStart& start = session.windows().get<frmStart>();
     start.show();
     const char* names[] = {"japanese", "english", "korean"};
     int failures = 0;
@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     }
     const QString device = QString::fromLocal8Bit(meter.readLine()).trimmed();
     session.settings().setValue(QStringLiteral("Ports"), QStringLiteral("Com1"), device);
-    frmLog& log = session.windows().Log();
+    frmLog& log = session.windows().get<frmLog>();
     log.show();
     log.cmbChan->setCurrentIndex(2);
     log.chkPlot->click();
@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
     session.SerialNumber = 12345;
     session.ImageValid = 1;
     start.imgLang[1]->click();
-    frmConfig& config = session.windows().Config();
+    frmConfig& config = session.windows().get<frmConfig>();
     config.show();
     config.Free_input();
     QApplication::processEvents();

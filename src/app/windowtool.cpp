@@ -1,0 +1,39 @@
+#include "app/windowtool.h"
+
+#include "engine/imagetransfer.h"
+#include "engine/session.h"
+#include "meterdata/frmConfig.h"
+#include "monitor/frmLog.h"
+#include "startup/frmStart.h"
+
+void InstallWindowTool(Session& session)
+{
+    using namespace modComFun;
+    WindowRegistry& w = session.windows();
+    AnswerRoutes& r = session.routes();
+
+    // Every routed answer code and its owner; each window is created on first use. Codes 37, 86,
+    // 93 and any code not listed are accepted (time-out stopped, indicator green) and go no
+    // further. Diagnostics (31), the raw signal (35, 99), the output trim (36, 46) and the zero
+    // calibration (38) are routed here by their windows' lines.
+    r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
+    r.route(ReadImage, QStringLiteral("image reader"), [&session] { modBinaryRW::ReceiveImageBlock(session); });
+    r.route(WriteImage, QStringLiteral("image writer"), [&session] { modBinaryRW::SendImageBlock(session, 1); });
+    r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
+
+    w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });
+
+    // "Work Offline?": Yes shows the configuration menu (the session turns offline), No returns
+    // to the start window.
+    session.onLink(&session, [&w](frmCDR& link) {
+        QObject::connect(&link, &frmCDR::offlineChoice, &link, [&w](frmCDR::Failure, bool workOffline) {
+            if (workOffline) {
+                w.get<frmConfig>().show();
+                return;
+            }
+            if (auto* config = w.find<frmConfig>())
+                config->hide();
+            w.get<frmStart>().show();
+        });
+    });
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The process-wide state of one run: the session variables every window reads and writes (the
+// parameter image and its cells, the unit tables and item lists among them), the services the
+// windows use (dialogs, settings, serial port), the link with its answer routes, and the window
+// registry. It knows no window type and needs no widget: the command-line companion runs on it
+// as the window tool does.
+
+#include "engine/windowregistry.h"
+#include "link/answerroutes.h"
+#include "link/frmCDR.h"
+#include "meterdata/modData.h"
+#include "meterdata/modLabels.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class DialogService;
+class SerialDevice;
+class SettingsStore;
+
+class Session : public QObject, public modData::MeterData, public modLabels::UnitTables, public LinkVars {
+    Q_OBJECT
+public:
+    using SerialFactory = std::function<std::unique_ptr<SerialDevice>(const SettingsStore&)>;
+
+    // The real serial port unless a factory is given; dialogs are required.
+    explicit Session(std::unique_ptr<DialogService> dialogs, SerialFactory serialFactory = {});
+    ~Session() override;
+
+    // The start-up sequence's tables: CRC table, access code and node, item lists, unit tables,
+    // transducer defaults, ImageValid = 0, the cell map.
+    void StartUp();
+
+    // Session variables (NodeAddress and AccessCode come with LinkVars).
+    std::int16_t Language = 1;
+    std::uint8_t OfflineMode = 0; // 6 while working without a meter
+    std::uint8_t MeterModel = 0;
+    std::uint8_t FirmwareVersion = 0;
+    std::uint16_t SerialNumber = 0;
+    std::int16_t ImageChecksum = 0;
+    std::uint8_t ImageValid = 0;
+    // 1 from the moment a monitoring poll is sent until its answer has been handled; shared by the
+    // live data log and the diagnostics log.
+    std::int16_t PollBusy = 0;
+
+    static constexpr std::uint8_t kOffline = 6;
+
+    DialogService& dialogs() { return *m_dialogs; }
+    SettingsStore& settings() { return *m_settings; }
+    WindowRegistry& windows() { return m_windows; }
+    AnswerRoutes& routes() { return m_routes; }
+
+    // The link, created on first use (the first request, the port settings, the program's end)
+    // with the stored port preferences.
+    frmCDR& link();
+    bool hasLink() const { return m_link != nullptr; }
+    // Runs f with the link once it exists (at once when it does), unless context is gone by
+    // then: how the windows connect to the link's signals without creating it early.
+    void onLink(QObject* context, std::function<void(frmCDR&)> f);
+
+    // Ends the program (the start window's unload, once the port is closed). main connects it to
+    // the application's quit; the tests record it.
+    std::function<void()> endProgram;
+    bool programEnded = false;
+    void EndProgram();
+
+signals:
+    // The image read is complete: ImageValid is 1 and offline mode has ended.
+    void imageComplete();
+
+private:
+    std::unique_ptr<DialogService> m_dialogs;
+    std::unique_ptr<SettingsStore> m_settings;
+    SerialFactory m_serialFactory;
+    AnswerRoutes m_routes;
+    std::unique_ptr<frmCDR> m_link;
+    std::vector<std::pair<QPointer<QObject>, std::function<void(frmCDR&)>>> m_linkWatchers;
+    // Declared last, so the windows go first: they refer to the link and the services.
+    WindowRegistry m_windows;
+};
