@@ -50,12 +50,16 @@ struct Recall {
 Recall RecallSiteFile(const QByteArray& file, modData::MeterData& data);
 
 // Replaces the file at path with bytes through a temporary file renamed into place, so a write
-// that fails or is interrupted leaves any previous file whole. Returns an empty text on success,
-// else why it failed.
+// that fails or is interrupted leaves any previous file whole. Only regular files are replaced: a
+// character device or a FIFO (/dev/null, /dev/stdout on a pipe) is written where it is, and a FIFO
+// without a reader fails at once; anything else (a folder, a socket, a block device) is refused.
+// Returns an empty text on success, else why it failed.
 QString SaveFileBytes(const QString& path, const QByteArray& bytes);
 
-// Reads at most maxBytes bytes of the file at path into bytes. Returns an empty text on success,
-// else why it failed (bytes is then empty).
+// Reads at most maxBytes bytes of the file at path into bytes. Only a regular file or a character
+// device is read; a FIFO, a folder and the like are refused before they are opened, and a device
+// with nothing to read fails instead of waiting. Returns an empty text on success, else why it
+// failed (bytes is then empty).
 QString ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray& bytes);
 
 } // namespace sitefile

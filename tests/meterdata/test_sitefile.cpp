@@ -12,6 +12,10 @@
 #include <memory>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace sitetest;
 using sitefile::RecallOutcome;
 
@@ -180,7 +184,7 @@ TEST(SiteFileIo, ReplacesWholeOrLeavesThePreviousFile)
         FileSizeLimit limit(100);
         error = sitefile::SaveFileBytes(path, factorySiteFile(2, 4));
     }
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.contains("File too large")) << error.toStdString();
     EXPECT_EQ(fileBytes(path), previous);
     EXPECT_EQ(otherEntries(dir.path(), {"site.bin"}), QStringList());
 
@@ -191,7 +195,7 @@ TEST(SiteFileIo, ReplacesWholeOrLeavesThePreviousFile)
     EXPECT_FALSE(sitefile::SaveFileBytes(dir.filePath("folder"), "x").isEmpty());
     EXPECT_TRUE(QFileInfo(dir.filePath("folder")).isDir());
 
-    // Reading: at most the limit; a missing file or a folder is an error with no bytes.
+    // Reading: at most the limit; a missing file is an error with no bytes.
     QByteArray big(5000, 'b');
     ASSERT_TRUE(writeFile(dir.filePath("big.bin"), big));
     QByteArray bytes;
@@ -201,8 +205,49 @@ TEST(SiteFileIo, ReplacesWholeOrLeavesThePreviousFile)
     EXPECT_EQ(bytes, previous);
     EXPECT_FALSE(sitefile::ReadFileBytes(dir.filePath("gone.bin"), 100, bytes).isEmpty());
     EXPECT_TRUE(bytes.isEmpty());
-    EXPECT_FALSE(sitefile::ReadFileBytes(dir.filePath("folder"), 100, bytes).isEmpty());
-    EXPECT_TRUE(bytes.isEmpty());
+}
+
+// Only regular files are replaced; a FIFO is never opened for reading, nor waited on for a reader.
+TEST(SiteFileIo, DevicesAndFifosAreNeverReplaced)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath("fifo"), piped = dir.filePath("piped"), regular = dir.filePath("site.bin");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(piped).constData(), 0600), 0);
+    ASSERT_TRUE(writeFile(regular, "old"));
+    const int reader = open(QFile::encodeName(piped).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    alarm(30); // an open that waits ends the test rather than hanging it
+
+    const struct {
+        bool save;
+        QString path;
+        const char* error; // "" for success
+    } cases[] = {
+        {false, fifo, "FIFO"}, {false, dir.path(), "folder"}, {false, "/dev/null", ""},
+        {true, "/dev/full", "No space left on device"}, {true, fifo, "no reader"}, {true, "/dev/null", ""},
+        {true, piped, ""}, {true, regular, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.save ? "save " : "read ") + c.path.toStdString());
+        struct stat before {}, after {};
+        ASSERT_EQ(stat(QFile::encodeName(c.path).constData(), &before), 0);
+        QByteArray bytes = "stale";
+        const QString error = c.save ? sitefile::SaveFileBytes(c.path, "new") : sitefile::ReadFileBytes(c.path, 100, bytes);
+        EXPECT_EQ(error.isEmpty(), !*c.error) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.error)) << error.toStdString();
+        EXPECT_EQ(bytes, c.save ? "stale" : "");
+        ASSERT_EQ(stat(QFile::encodeName(c.path).constData(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino == before.st_ino, c.path != regular) << "only a regular file is replaced";
+    }
+    alarm(0);
+    EXPECT_EQ(fileBytes(regular), "new");
+    char got[8] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 3);
+    EXPECT_EQ(QByteArray(got), "new");
+    close(reader);
 }
 
 TEST(AuditSheet, FactoryImageLineByLine)

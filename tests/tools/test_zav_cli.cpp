@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace zavclitest;
 using namespace sitetest;
@@ -121,6 +122,11 @@ TEST(ZavCliSiteFiles, CheckTellsWhatCanBeSent)
     }
     expectFailure(runCli({"check", dir.filePath("missing.bin")}, home), 6, "cannot read " + dir.filePath("missing.bin"));
     expectFailure(runCli({"check", dir.path()}, home), 6, "it is a folder");
+    const QString fifo = dir.filePath("fifo.bin");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    RunOptions waitLittle;
+    waitLittle.timeoutMs = 10000; // a read that waits for a writer fails instead of hanging the test
+    expectFailure(runCli({"check", fifo}, home, waitLittle), 6, "cannot read " + fifo + ": it is a FIFO");
 }
 
 TEST(ZavCliSiteFiles, AuditIsThePrintSiteSheet)
@@ -173,4 +179,5 @@ TEST(ZavCliSiteFiles, AuditIsThePrintSiteSheet)
     const QString nowhere = dir.filePath("no-folder/sheet.txt");
     expectFailure(runCli({"audit", factory, "-o", nowhere}, home), 7, "cannot write " + nowhere);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("no-folder")));
+    expectFailure(runCli({"audit", factory, "-o", "/dev/full"}, home), 7, "cannot write /dev/full: No space left on device");
 }

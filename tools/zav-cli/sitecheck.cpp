@@ -25,7 +25,10 @@ SiteCheck CheckSiteFile(const QString& path)
         c.reason = QStringLiteral("cannot read %1: %2").arg(path, error);
         return c;
     }
-    c.fileBytes = QFileInfo(path).size();
+    // What was read is the whole file unless the read stopped at its limit; the size of a longer
+    // file is known only for a regular file (a device has none).
+    const QFileInfo info(path);
+    c.fileBytes = bytes.size() < sitefile::kRecallReadLimit ? bytes.size() : info.isFile() ? info.size() : -1;
     const qint64 wholeFile = sitefile::kHeadBytes + sitefile::kImageBytes;
 
     // A scratch image: the recall clears and fills it exactly as the menu's recall does.
@@ -39,9 +42,10 @@ SiteCheck CheckSiteFile(const QString& path)
     switch (r.outcome) {
     case sitefile::RecallOutcome::TooLong:
         c.verdict = SiteCheck::Verdict::TooLong;
-        c.reason = QStringLiteral("%1 is not a site file: %2 bytes, more than an image can hold (a site file has %3)")
-                       .arg(path)
-                       .arg(c.fileBytes)
+        c.reason = QStringLiteral("%1 is not a site file: %2, more than an image can hold (a site file has %3)")
+                       .arg(path,
+                            c.fileBytes < 0 ? QStringLiteral("at least %1 bytes").arg(bytes.size())
+                                            : QStringLiteral("%1 bytes").arg(c.fileBytes))
                        .arg(wholeFile);
         break;
     case sitefile::RecallOutcome::NotValid:

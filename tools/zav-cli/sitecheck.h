@@ -11,7 +11,7 @@ namespace zavcli {
 struct SiteCheck {
     enum class Verdict { Sendable, Unreadable, TooLong, WrongLength, WrongChecksum };
     Verdict verdict = Verdict::Unreadable;
-    qint64 fileBytes = 0;
+    qint64 fileBytes = 0; // -1: unknown, a device that gave at least the read limit
     std::uint8_t model = 0;
     std::uint8_t version = 0;
     std::uint8_t storedChecksum = 0;

@@ -142,8 +142,10 @@ bool ReadSiteFile(const std::string& path, Image& image, std::uint8_t& model, st
         return false;
     }
     if (all.size() != kSiteHeadBytes + kImageBytes) {
-        error = path + " holds " + std::to_string(all.size()) + " bytes, a site file holds " +
-                std::to_string(kSiteHeadBytes + kImageBytes);
+        // The read stops at its limit: a longer file is only known to hold at least that much.
+        const bool cut = all.size() >= sitefile::kRecallReadLimit;
+        error = path + " holds " + (cut ? "at least " : "") + std::to_string(all.size()) +
+                " bytes, a site file holds " + std::to_string(kSiteHeadBytes + kImageBytes);
         return false;
     }
     modData::MeterData data;
