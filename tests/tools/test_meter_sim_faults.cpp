@@ -29,58 +29,53 @@ TEST(MeterSimFaults, EachFaultChangesTheAnswerAsItsOptionSays)
 
     for (std::uint64_t seed : {1u, 2u, 3u, 4u}) {
         SCOPED_TRACE(seed);
-        sim::MeterConfig cfg;
-        cfg.seed = seed;
+        // A meter with one fault on every answer.
+        const auto only = [seed](double sim::MeterConfig::*fault) {
+            sim::MeterConfig cfg;
+            cfg.seed = seed;
+            cfg.*fault = 1;
+            return cfg;
+        };
 
         // Withheld.
-        cfg.drop = 1;
-        sim::Meter dropping{cfg};
+        sim::Meter dropping{only(&sim::MeterConfig::drop)};
         const sim::Outcome dropped = dropping.handle(identify(), 100.0);
         EXPECT_EQ(dropped.verdict, sim::Verdict::Answered);
         EXPECT_TRUE(dropped.reply.pieces.empty());
         EXPECT_EQ(dropped.reply.answer, answer);
         EXPECT_EQ(dropping.stats().drop, 1);
         EXPECT_EQ(dropping.stats().answered.count(34), 0u);
-        cfg.drop = 0;
 
         // One CRC byte changed, the rest as it was.
-        cfg.corrupt = 1;
-        const Bytes corrupt = onLine(identifyWith(cfg));
+        const Bytes corrupt = onLine(identifyWith(only(&sim::MeterConfig::corrupt)));
         ASSERT_EQ(corrupt.size(), answer.size());
         EXPECT_TRUE(std::equal(answer.begin(), answer.end() - 2, corrupt.begin()));
         EXPECT_EQ((corrupt[8] != answer[8]) + (corrupt[9] != answer[9]), 1);
         EXPECT_FALSE(mc::CrcMatches(corrupt.data(), corrupt.size()));
-        cfg.corrupt = 0;
 
         // Two parts, the second 80 ms after the first.
-        cfg.split = 1;
-        const sim::Outcome split = identifyWith(cfg);
+        const sim::Outcome split = identifyWith(only(&sim::MeterConfig::split));
         ASSERT_EQ(split.reply.pieces.size(), 2u);
         EXPECT_EQ(split.reply.pieces[0].gapMs, 5.0);
         EXPECT_EQ(split.reply.pieces[1].gapMs, 80.0);
         EXPECT_FALSE(split.reply.pieces[0].bytes.empty());
         EXPECT_FALSE(split.reply.pieces[1].bytes.empty());
         EXPECT_EQ(onLine(split), answer);
-        cfg.split = 0;
 
         // Stray bytes just before the answer, in the same burst.
-        cfg.noise = 1;
-        const sim::Outcome noisy = identifyWith(cfg);
+        const sim::Outcome noisy = identifyWith(only(&sim::MeterConfig::noise));
         ASSERT_EQ(noisy.reply.pieces.size(), 1u);
         const Bytes n = onLine(noisy);
         ASSERT_GT(n.size(), answer.size());
         EXPECT_LE(n.size(), answer.size() + 4);
         EXPECT_TRUE(std::equal(answer.begin(), answer.end(), n.end() - static_cast<std::ptrdiff_t>(answer.size())));
-        cfg.noise = 0;
 
         // Another node's answer: good CRC, other address, same payload.
-        cfg.foreign = 1;
-        const Bytes foreign = onLine(identifyWith(cfg));
+        const Bytes foreign = onLine(identifyWith(only(&sim::MeterConfig::foreign)));
         ASSERT_EQ(foreign.size(), answer.size());
         EXPECT_NE(foreign[0], 17);
         EXPECT_TRUE(mc::CrcMatches(foreign.data(), foreign.size()));
         EXPECT_TRUE(std::equal(answer.begin() + 1, answer.end() - 2, foreign.begin() + 1));
-        cfg.foreign = 0;
     }
 
     // Late: every answer waits the delay on top of the turnaround.
@@ -96,6 +91,8 @@ TEST(MeterSimFaults, EachFaultChangesTheAnswerAsItsOptionSays)
     }
     EXPECT_EQ(slow.stats().delay, 3);
     EXPECT_NE(slow.summary().find("delay:3"), std::string::npos) << slow.summary();
+    // The time an answer takes on the line, 10 bits a byte: 1512 bytes at 115200 baud.
+    EXPECT_DOUBLE_EQ(sim::Meter::WireMs(1512, 115200), 131.25);
 }
 
 TEST(MeterSimFaults, TheSeedRepeatsTheFaults)
