@@ -3,10 +3,12 @@
 
 #include "image_layout.h"
 #include "meterdata/modBinaryRW.h"
+#include "support/bytes.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -28,13 +30,6 @@ void FillRandom(MeterData& d, unsigned seed)
     std::mt19937 rng(seed);
     for (auto& b : d.ParamImage)
         b = static_cast<std::uint8_t>(rng() & 0xFF);
-}
-
-std::array<std::uint8_t, 4> Bytes(float f)
-{
-    std::array<std::uint8_t, 4> b{};
-    std::memcpy(b.data(), &f, 4); // the test machine is little-endian, as the image is
-    return b;
 }
 
 } // namespace
@@ -61,10 +56,8 @@ TEST(Codec, DecodesEachKind)
     p[687] = 0xFF;
     p[1068 + 64] = 0x40; // channel 1 SigMode 0x8040
     p[1068 + 65] = 0x80;
-    const auto pipe = Bytes(0.0254f);
-    std::memcpy(p + 1116, pipe.data(), 4); // channel 1 PipeID
-    const auto neg = Bytes(-12.0f);
-    std::memcpy(p + 592 + 12, neg.data(), 4); // loop 3 OutMin
+    testbytes::putLE(p + 1116, std::bit_cast<std::uint32_t>(0.0254f), 4);   // channel 1 PipeID
+    testbytes::putLE(p + 592 + 12, std::bit_cast<std::uint32_t>(-12.0f), 4); // loop 3 OutMin
     p[616] = 2;                                // LogicInputMode
     DecodeImage(*d);
 
@@ -183,13 +176,9 @@ TEST(Codec, CopyChannelCopiesValuesNotPlaces)
     EXPECT_EQ(b.LoadingIndex.u, a.LoadingIndex.u);
     EXPECT_EQ(b.Curve.y[24].f, a.Curve.y[24].f);
     EXPECT_EQ(b.Limit[5].u, a.Limit[5].u);
-    EXPECT_EQ(b.MountType.offset, 1068);
+    // Encoded, channel 1's bytes (still at their own places) are channel 0's bytes.
     EXPECT_EQ(b.PipeID.offset, 1116);
-    EXPECT_EQ(b.Curve.y[24].offset, 1068 + 336);
-    EXPECT_EQ(b.LoadingIndex.offset, 1450);
     EXPECT_EQ(a.PipeID.offset, 732);
-
-    // Encoded, channel 1's bytes are channel 0's bytes.
     EncodeImage(*d);
     EXPECT_EQ(std::memcmp(d->ParamImage.data() + 684, d->ParamImage.data() + 1068, 384), 0);
 
@@ -214,44 +203,30 @@ TEST(TransducerDefaults, TableValues)
     auto d = std::make_unique<MeterData>();
     FillTransducerDefaults(*d);
     const auto& t = d->TransducerDefaults;
-    EXPECT_EQ(t[31 * 6 + 1], 0.681998f); // column 1, row 6
-    EXPECT_EQ(t[31 * 8 + 4], 5.73e-6f);  // column 4, row 8
-    EXPECT_EQ(t[31 * 1 + 4], 5.4e-6f);
+    // column, row, value.
+    std::vector<std::tuple<int, int, float>> values = {
+        {1, 6, 0.681998f}, {4, 8, 5.73e-6f}, {4, 1, 5.4e-6f}, {15, 11, 0.0f}, {15, 0, 0.0f},
+        {0, 8, 0.0f} /* listed 0 */, {3, 10, 2000.0f}, {5, 8, 1500.0f}, {7, 1, 999.8f}, {10, 9, 0.05f},
+        {11, 8, 0.015875f}, {14, 3, 1.46e-4f}};
     for (int r = 1; r <= 10; ++r) {
-        EXPECT_EQ(t[static_cast<std::size_t>(31 * r + 15)], 50.0f) << r;
-        EXPECT_EQ(t[static_cast<std::size_t>(31 * r + 16)], 15.0f) << r;
+        values.emplace_back(15, r, 50.0f);
+        values.emplace_back(16, r, 15.0f);
     }
-    EXPECT_EQ(t[31 * 11 + 15], 0.0f);
-    EXPECT_EQ(t[31 * 0 + 15], 0.0f);
-    EXPECT_EQ(t[31 * 8 + 0], 0.0f); // listed 0
-    EXPECT_EQ(t[31 * 10 + 3], 2000.0f);
-    EXPECT_EQ(t[31 * 8 + 5], 1500.0f);
-    EXPECT_EQ(t[31 * 1 + 7], 999.8f);
-    EXPECT_EQ(t[31 * 9 + 10], 0.05f);
-    EXPECT_EQ(t[31 * 8 + 11], 0.015875f);
-    EXPECT_EQ(t[31 * 3 + 14], 1.46e-4f);
-    EXPECT_EQ(d->TransducerDefault(1, 6), 0.681998f);
+    for (const auto& [column, row, value] : values) {
+        EXPECT_EQ(t[static_cast<std::size_t>(31 * row + column)], value) << column << "," << row;
+        EXPECT_EQ(d->TransducerDefault(column, row), value) << column << "," << row;
+    }
     EXPECT_EQ(d->TransducerDefault(31, 0), 0.0f);
     EXPECT_EQ(d->TransducerDefault(0, 16), 0.0f);
-
     // The table lists 136 non-zero values; every other entry is 0.
-    int nonZero = 0;
-    for (float v : t)
-        nonZero += v != 0.0f;
-    EXPECT_EQ(nonZero, 136);
+    EXPECT_EQ(std::count_if(t.begin(), t.end(), [](float v) { return v != 0.0f; }), 136);
 
+    // Column 0: 8 for rows 1-5, 1 for rows 6-8; column 1: 2 for rows 1-6, 4 for rows 7-8; else 0.
     const auto& b = d->TransducerDefaultBytes;
-    for (int r = 1; r <= 5; ++r)
-        EXPECT_EQ(b[static_cast<std::size_t>(31 * r)], 8) << r;
-    for (int r = 6; r <= 8; ++r)
-        EXPECT_EQ(b[static_cast<std::size_t>(31 * r)], 1) << r;
-    for (int r = 1; r <= 6; ++r)
-        EXPECT_EQ(b[static_cast<std::size_t>(31 * r + 1)], 2) << r;
-    EXPECT_EQ(b[31 * 7 + 1], 4);
-    EXPECT_EQ(b[31 * 8 + 1], 4);
-    int nonZeroBytes = 0;
-    for (std::uint8_t v : b)
-        nonZeroBytes += v != 0;
-    EXPECT_EQ(nonZeroBytes, 16);
+    for (int r = 1; r <= 8; ++r) {
+        EXPECT_EQ(b[static_cast<std::size_t>(31 * r)], r <= 5 ? 8 : 1) << r;
+        EXPECT_EQ(b[static_cast<std::size_t>(31 * r + 1)], r <= 6 ? 2 : 4) << r;
+    }
+    EXPECT_EQ(std::count_if(b.begin(), b.end(), [](std::uint8_t v) { return v != 0; }), 16);
     EXPECT_EQ(d->TransducerDefaultByte(1, 7), 4);
 }
