@@ -72,38 +72,47 @@ inline Bytes writeBlock(const Bytes& image, int firstWord, int words, int flag)
     return mc::RequestFrame(17, mc::WriteImage, payload);
 }
 
-// Reads the whole image the way the tool's image reader does, next() giving each code-32 answer:
-// the chunk mark in byte 3 (0 = first chunk, which restarts the image), the total words in bytes
-// 4-5, the words in this chunk in byte 6 and the data from byte 8. Returns the image, counts the
-// blocks.
-template <class Next> Bytes readImageWith(Next next, int* blocks = nullptr, int maxWords = 122)
+// One transfer in blocks, collected the way the tool's image reader (code 32) and plot window
+// (code 35) take it: next() gives each answer; byte 2 is the slot, byte 3 the block mark (0 = the
+// first block, which restarts the transfer), bytes 4-5 the total words, byte 6 the words in this
+// block, the words from byte 8.
+struct Transfer {
+    Bytes data;
+    int blocks = 0;
+    int slot = -1;
+};
+template <class Next> Transfer collect(Next next, std::uint8_t code, std::size_t maxWords = 122)
 {
-    Bytes image;
-    int count = 0;
-    for (std::size_t total = 1; image.size() < 2 * total && count < 2000; ++count) {
+    Transfer t;
+    std::size_t total = 1;
+    for (; t.data.size() < 2 * total && t.blocks < 2000; ++t.blocks) {
         const Bytes a = next();
-        if (a.size() < 10 || a[1] != mc::ReadImage || !mc::CrcMatches(a.data(), a.size())) {
+        if (a.size() < 10 || a[1] != code || !mc::CrcMatches(a.data(), a.size())) {
             ADD_FAILURE() << "answer of " << a.size() << " bytes, code " << (a.size() > 1 ? int(a[1]) : -1)
-                          << " in block " << count;
-            break;
+                          << " in block " << t.blocks;
+            return t;
         }
-        total = word(a, 4);
         const std::size_t n = a[6];
-        EXPECT_EQ(total, 726u);
-        EXPECT_LE(n, static_cast<std::size_t>(maxWords));
+        EXPECT_LE(n, maxWords);
         EXPECT_EQ(a.size(), 8 + 2 * n + 2);
-        EXPECT_EQ(a[3] == 0, count == 0) << "chunk mark of block " << count;
-        if (a[3] == 0)
-            image.clear();
-        image.insert(image.end(), a.begin() + 8, a.begin() + static_cast<std::ptrdiff_t>(std::min(8 + 2 * n, a.size())));
+        EXPECT_EQ(a[3] == 0, t.blocks == 0) << "block mark of block " << t.blocks;
+        if (a[3] == 0) {
+            t.data.clear();
+            t.slot = a[2];
+        }
+        EXPECT_EQ(a[2], t.slot);
+        total = word(a, 4);
+        t.data.insert(t.data.end(), a.begin() + 8, a.begin() + static_cast<std::ptrdiff_t>(std::min(8 + 2 * n, a.size())));
     }
-    if (blocks)
-        *blocks = count;
-    return image;
+    EXPECT_EQ(t.data.size(), 2 * total);
+    return t;
 }
 inline Bytes readWholeImage(sim::Meter& m, double& nowMs, int* blocks = nullptr, int maxWords = 122)
 {
-    return readImageWith([&] { return ask(m, readImage(), nowMs); }, blocks, maxWords);
+    const Transfer t = collect([&] { return ask(m, readImage(), nowMs); }, mc::ReadImage, maxWords);
+    if (blocks)
+        *blocks = t.blocks;
+    return t.data;
 }
 
 } // namespace simtest

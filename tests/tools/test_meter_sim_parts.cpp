@@ -141,38 +141,15 @@ TEST(MeterSimDiagnostics, FiguresAtTheirOffsetsArePlausibleAndVary)
 }
 
 namespace {
-struct Waveform {
-    int slot = -1;
+// One whole waveform, as the plot window collects it, and its samples.
+struct Waveform : Transfer {
     std::vector<int> samples;
-    int blocks = 0;
 };
-
-// Collects one whole waveform the way the plot window does: a block with byte 3 = 0 starts it,
-// byte 2 is the slot, bytes 4-5 the total, byte 6 the samples in the block, samples from byte 8.
 Waveform nextWaveform(sim::Meter& meter, double& now, int channel, int maxBlock)
 {
-    Waveform w;
-    std::size_t total = 0;
-    for (int guard = 0; guard < 100; ++guard) {
-        const Bytes a = ask(meter, plotPoll(channel), now);
-        EXPECT_EQ(a[1], 35);
-        const std::size_t m = a[6];
-        EXPECT_LE(m, static_cast<std::size_t>(maxBlock));
-        EXPECT_EQ(a.size(), 8 + 2 * m + 2);
-        EXPECT_EQ(a[3] == 0, w.blocks == 0) << "block mark of block " << w.blocks;
-        if (a[3] == 0) {
-            w.samples.clear();
-            w.slot = a[2];
-            total = word(a, 4);
-        }
-        EXPECT_EQ(a[2], w.slot);
-        for (std::size_t i = 0; i < m; ++i)
-            w.samples.push_back(integer(a, 8 + 2 * i));
-        ++w.blocks;
-        if (w.samples.size() >= total)
-            break;
-    }
-    EXPECT_EQ(w.samples.size(), total);
+    Waveform w{collect([&] { return ask(meter, plotPoll(channel), now); }, mc::PlotPoll, maxBlock), {}};
+    for (std::size_t i = 0; i + 1 < w.data.size(); i += 2)
+        w.samples.push_back(integer(w.data, i));
     return w;
 }
 
@@ -197,14 +174,11 @@ TEST(MeterSimPlot, DownloadCycleOfUpstreamDownstreamAndFigures)
         const Waveform up = nextWaveform(meter, now, 1, 122);
         const Waveform down = nextWaveform(meter, now, 1, 122);
         const Waveform fig = nextWaveform(meter, now, 1, 122);
-        EXPECT_EQ(up.slot, 0);
-        EXPECT_EQ(down.slot, 1);
-        EXPECT_EQ(fig.slot, 6);
-        ASSERT_EQ(up.samples.size(), 1024u);
-        ASSERT_EQ(down.samples.size(), 1024u);
-        EXPECT_EQ(up.blocks, 9); // 8 x 122 + 48
-        ASSERT_EQ(fig.samples.size(), 5u);
-        EXPECT_EQ(fig.blocks, 1);
+        // Slot, samples and blocks (8 x 122 + 48 samples).
+        EXPECT_EQ(std::make_tuple(up.slot, up.samples.size(), up.blocks), std::make_tuple(0, 1024u, 9));
+        EXPECT_EQ(std::make_tuple(down.slot, down.samples.size(), down.blocks), std::make_tuple(1, 1024u, 9));
+        EXPECT_EQ(std::make_tuple(fig.slot, fig.samples.size(), fig.blocks), std::make_tuple(6, 5u, 1));
+        ASSERT_TRUE(up.samples.size() == 1024 && down.samples.size() == 1024 && fig.samples.size() == 5);
 
         // Figures: saturation up and down x10, gain x10, trigger index, offset.
         EXPECT_TRUE(Between(fig.samples[0] / 10.0, 10.0, 90.0));
@@ -241,9 +215,7 @@ TEST(MeterSimPlot, DownloadCycleOfUpstreamDownstreamAndFigures)
     sim::Meter big{cfg};
     nextWaveform(big, now, 1, 100);
     const Waveform up = nextWaveform(big, now, 2, 100);
-    EXPECT_EQ(up.slot, 0);
-    EXPECT_EQ(up.samples.size(), 2048u);
-    EXPECT_EQ(up.blocks, 21);
+    EXPECT_EQ(std::make_tuple(up.slot, up.samples.size(), up.blocks), std::make_tuple(0, 2048u, 21));
     EXPECT_EQ(nextWaveform(big, now, 2, 100).slot, 1);
     // A download left for more than 3 s starts again with the upstream waveform.
     now += 4000;
