@@ -9,13 +9,13 @@
 #include "platform/settingsstore.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
+#include "support/bytes.h"
 #include "support/printers.h"
 #include "support/pty.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QThread>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QTemporaryDir>
@@ -56,12 +56,9 @@ TEST(PortNames, OrderStoredMappingAndStableAlias)
     EXPECT_TRUE(portnames::deviceForPort(250, store).isEmpty());
 
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString device = dir.filePath("ttyUSB0");
-    QFile f(device);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    QDir(dir.path()).mkdir("by-id");
+    ASSERT_TRUE(testbytes::writeFile(device, {}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("by-id"));
     const QString alias = dir.filePath("by-id/usb-FTDI_FT232R_A1B2-if00-port0");
     ASSERT_TRUE(QFile::link(device, alias));
     EXPECT_EQ(portnames::stableAlias(device, dir.filePath("by-id")), alias);
@@ -93,17 +90,16 @@ TEST(DialogServiceHelpers, ExtensionsFiltersAndScriptedAnswers)
 
 TEST(TwipsAndColours, Conversions)
 {
-    EXPECT_EQ(twips::toPixels(1440, 96.0), 96);
-    EXPECT_EQ(twips::toPixels(15, 96.0), 1);
-    EXPECT_EQ(twips::toPixels(3855, 96.0), 257);
-    EXPECT_EQ(twips::toPixels(1440, 120.0), 120);
+    const std::tuple<int, double, int> pixels[] = {{1440, 96.0, 96}, {15, 96.0, 1}, {3855, 96.0, 257}, {1440, 120.0, 120}};
+    for (const auto& [tw, dpi, px] : pixels)
+        EXPECT_EQ(twips::toPixels(tw, dpi), px) << tw << " twips at " << dpi << " dpi";
     EXPECT_EQ(twips::fromPixels(257, 96.0), 3855);
     EXPECT_EQ(twips::toPixels(twips::kPerInch, twips::screenDpi()), qRound(twips::screenDpi()));
-
-    EXPECT_EQ(Shape::toColor(65535), QColor(255, 255, 0));
-    EXPECT_EQ(Shape::toColor(65280), QColor(0, 255, 0));
-    EXPECT_EQ(Shape::toColor(16711680), QColor(0, 0, 255));
-    EXPECT_EQ(Shape::toColor(255), QColor(255, 0, 0));
+    // Colour values are 0xBBGGRR.
+    const std::pair<int, QColor> colours[] = {
+        {65535, QColor(255, 255, 0)}, {65280, QColor(0, 255, 0)}, {16711680, QColor(0, 0, 255)}, {255, QColor(255, 0, 0)}};
+    for (const auto& [value, colour] : colours)
+        EXPECT_EQ(Shape::toColor(value), colour) << value;
 }
 
 TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
@@ -164,15 +160,13 @@ TEST(LanguagePictures, CarryTheirWordsInEachLanguage)
 
     const QSize size(240, 52);
     QImage images[3];
+    // Each language its own picture, the words drawn in white on the plate: a fair number of white
+    // pixels.
     for (int lang = 0; lang < 3; ++lang) {
         images[lang] = pictures::render("setup", lang, size).toImage();
         EXPECT_EQ(images[lang].size(), size);
-    }
-    EXPECT_NE(images[0], images[1]);
-    EXPECT_NE(images[2], images[1]);
-    EXPECT_NE(images[0], images[2]);
-    // The words are drawn in white on the plate: each picture has a fair number of white pixels.
-    for (int lang = 0; lang < 3; ++lang) {
+        for (int other = 0; other < lang; ++other)
+            EXPECT_NE(images[lang], images[other]) << lang << " and " << other;
         int white = 0;
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width(); ++x)

@@ -4,6 +4,7 @@
 
 #include "link/modComFun.h"
 #include "meter.h"
+#include "support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 
 namespace simtest {
 
-using Bytes = std::vector<std::uint8_t>;
+using testbytes::Bytes;
 namespace mc = modComFun;
 
 // Everything the meter put on the line for one request, pieces joined.
@@ -42,6 +43,14 @@ inline Bytes ask(sim::Meter& m, const Bytes& request, double& nowMs, std::uint8_
     return a;
 }
 
+// lo < x < hi (or lo <= x <= hi when closed), naming the value when it is not.
+inline testing::AssertionResult Between(double x, double lo, double hi, bool closed = false)
+{
+    if (closed ? (x >= lo && x <= hi) : (x > lo && x < hi))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << x << " is outside " << lo << " .. " << hi;
+}
+
 inline float single(const Bytes& a, std::size_t at) { return mc::GetSingle(a.data() + at); }
 inline int integer(const Bytes& a, std::size_t at) { return mc::GetInteger(a.data() + at); }
 inline unsigned word(const Bytes& a, std::size_t at) { return mc::GetWordAt(a.data(), at); }
@@ -63,41 +72,47 @@ inline Bytes writeBlock(const Bytes& image, int firstWord, int words, int flag)
     return mc::RequestFrame(17, mc::WriteImage, payload);
 }
 
-// Reads the whole image the way the tool's image reader does: each code-32 answer carries the
-// chunk mark in byte 3 (0 = first chunk, which restarts the image), the total words in bytes 4-5,
-// the words in this chunk in byte 6 and the data from byte 8. Returns the image, counts the blocks.
+// One transfer in blocks, collected the way the tool's image reader (code 32) and plot window
+// (code 35) take it: next() gives each answer; byte 2 is the slot, byte 3 the block mark (0 = the
+// first block, which restarts the transfer), bytes 4-5 the total words, byte 6 the words in this
+// block, the words from byte 8.
+struct Transfer {
+    Bytes data;
+    int blocks = 0;
+    int slot = -1;
+};
+template <class Next> Transfer collect(Next next, std::uint8_t code, std::size_t maxWords = 122)
+{
+    Transfer t;
+    std::size_t total = 1;
+    for (; t.data.size() < 2 * total && t.blocks < 2000; ++t.blocks) {
+        const Bytes a = next();
+        if (a.size() < 10 || a[1] != code || !mc::CrcMatches(a.data(), a.size())) {
+            ADD_FAILURE() << "answer of " << a.size() << " bytes, code " << (a.size() > 1 ? int(a[1]) : -1)
+                          << " in block " << t.blocks;
+            return t;
+        }
+        const std::size_t n = a[6];
+        EXPECT_LE(n, maxWords);
+        EXPECT_EQ(a.size(), 8 + 2 * n + 2);
+        EXPECT_EQ(a[3] == 0, t.blocks == 0) << "block mark of block " << t.blocks;
+        if (a[3] == 0) {
+            t.data.clear();
+            t.slot = a[2];
+        }
+        EXPECT_EQ(a[2], t.slot);
+        total = word(a, 4);
+        t.data.insert(t.data.end(), a.begin() + 8, a.begin() + static_cast<std::ptrdiff_t>(std::min(8 + 2 * n, a.size())));
+    }
+    EXPECT_EQ(t.data.size(), 2 * total);
+    return t;
+}
 inline Bytes readWholeImage(sim::Meter& m, double& nowMs, int* blocks = nullptr, int maxWords = 122)
 {
-    Bytes image(2001, 0);
-    std::size_t length = 0;
-    int count = 0;
-    for (int guard = 0; guard < 2000; ++guard) {
-        const Bytes a = ask(m, readImage(), nowMs);
-        if (a.size() < 10 || a[1] != mc::ReadImage) {
-            ADD_FAILURE() << "answer code " << (a.size() > 1 ? int(a[1]) : -1) << " during the read";
-            break;
-        }
-        const std::size_t total = word(a, 4);
-        const std::size_t n = a[6];
-        EXPECT_EQ(total, 726u);
-        EXPECT_LE(n, static_cast<std::size_t>(maxWords));
-        EXPECT_EQ(a.size(), 8 + 2 * n + 2);
-        EXPECT_EQ(a[3] == 0, count == 0) << "chunk mark of block " << count;
-        const std::size_t pos = a[3] == 0 ? 0 : length;
-        if (pos + 2 * n > image.size() || 8 + 2 * n > a.size()) {
-            ADD_FAILURE() << "block does not fit";
-            break;
-        }
-        std::copy(a.begin() + 8, a.begin() + 8 + static_cast<std::ptrdiff_t>(2 * n), image.begin() + static_cast<std::ptrdiff_t>(pos));
-        length = pos + 2 * n;
-        ++count;
-        if (length == 2 * total)
-            break;
-    }
+    const Transfer t = collect([&] { return ask(m, readImage(), nowMs); }, mc::ReadImage, maxWords);
     if (blocks)
-        *blocks = count;
-    image.resize(length);
-    return image;
+        *blocks = t.blocks;
+    return t.data;
 }
 
 } // namespace simtest

@@ -1,5 +1,6 @@
-// The meter simulator's identification and parameter image: the answers the tool relies on, taken
-// apart with the tool's own frame code at the places the image layout gives.
+// The meter simulator's identification and parameter image, the answers the tool relies on taken
+// apart with the tool's own frame code at the places the image layout gives; and its faults, each
+// doing to the answer what its option says, repeated by the same seed.
 
 #include "simtest.h"
 
@@ -7,39 +8,26 @@
 #include "meter.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 using namespace simtest;
+using testbytes::withCrc;
 
 TEST(MeterSimIdentify, AnswersModelVersionSerialAndIgnoresWhatIsNotForIt)
 {
     sim::Meter meter{sim::MeterConfig{}};
     double now = 0;
-    const Bytes a = ask(meter, identify(), now);
     // 17, 34, two payload bytes, model 1, version 3, serial 12345 low byte first, CRC low first.
-    Bytes expected{17, 34, 0, 0, 1, 3, 0x39, 0x30};
-    const std::uint16_t crc = mc::Crc16(expected, expected.size());
-    expected.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    expected.push_back(static_cast<std::uint8_t>(crc >> 8));
-    EXPECT_EQ(a, expected);
-
+    EXPECT_EQ(ask(meter, identify(), now), withCrc({17, 34, 0, 0, 1, 3, 0x39, 0x30}));
     sim::MeterConfig other;
     other.node = 5;
     other.model = 2;
     other.version = 7;
     other.serial = 513;
     sim::Meter five{other};
-    const Bytes b = ask(five, identify(5), now, 5);
-    ASSERT_EQ(b.size(), 10u);
-    EXPECT_EQ(b[1], 34);
-    EXPECT_EQ(b[4], 2);
-    EXPECT_EQ(b[5], 7);
-    EXPECT_EQ(word(b, 6), 513u);
+    EXPECT_EQ(ask(five, identify(5), now, 5), withCrc({5, 34, 0, 0, 2, 7, 0x01, 0x02}));
 
     // Requests that get no answer at all.
     Bytes badCrc = identify();
@@ -49,7 +37,6 @@ TEST(MeterSimIdentify, AnswersModelVersionSerialAndIgnoresWhatIsNotForIt)
     mc::AppendCrc(wrongAccess.data(), 6);
     Bytes highLowCrc = identify();
     std::swap(highLowCrc[6], highLowCrc[7]);
-    Bytes longIdentify = mc::RequestFrame(17, mc::Identify, {0, 0, 0, 0});
     const std::vector<std::pair<Bytes, sim::Verdict>> ignored = {
         {identify(16), sim::Verdict::OtherNode},
         {badCrc, sim::Verdict::BadCrc},
@@ -59,7 +46,7 @@ TEST(MeterSimIdentify, AnswersModelVersionSerialAndIgnoresWhatIsNotForIt)
         {mc::RequestFrame(17, mc::TransferDone, {0, 0}), sim::Verdict::UnknownCode},
         {mc::RequestFrame(17, mc::TrimAck, {0, 0}), sim::Verdict::UnknownCode},
         {Bytes{17, 34, 0xEF, 0xCD, 0}, sim::Verdict::TooShort},
-        {longIdentify, sim::Verdict::WrongLength},
+        {mc::RequestFrame(17, mc::Identify, {0, 0, 0, 0}), sim::Verdict::WrongLength},
     };
     for (const auto& [request, verdict] : ignored) {
         const sim::Outcome o = meter.handle(request, now += 20);
@@ -71,29 +58,42 @@ TEST(MeterSimIdentify, AnswersModelVersionSerialAndIgnoresWhatIsNotForIt)
     EXPECT_NE(meter.summary().find("34:1"), std::string::npos) << meter.summary();
 }
 
+namespace {
+// One image field: its offset, kind ('b' byte, 'w' word, 'f' single) and value.
+struct Field {
+    int at;
+    char kind;
+    double want;
+};
+
+void expectFields(const Bytes& im, int base, std::initializer_list<Field> fields)
+{
+    for (const Field& f : fields) {
+        const auto at = static_cast<std::size_t>(base + f.at);
+        SCOPED_TRACE(testing::Message() << "image byte " << at);
+        if (f.kind == 'f')
+            EXPECT_FLOAT_EQ(single(im, at), static_cast<float>(f.want));
+        else
+            EXPECT_EQ(f.kind == 'b' ? double(im[at]) : double(word(im, at)), f.want);
+    }
+}
+} // namespace
+
 TEST(MeterSimImage, FactoryImageIsACoherentTwoChannelConfiguration)
 {
     const Bytes im = sim::FactoryImage();
     ASSERT_EQ(im.size(), 1452u);
     EXPECT_EQ(mc::FieldToText(im.data(), 10), "ZAV METER ");
-    EXPECT_EQ(im[20], 17);  // node: "Poll"
-    EXPECT_EQ(im[28], 2);   // dual channel
     EXPECT_EQ(sim::FactoryImage(9)[20], 9);
-
-    // Loop 1 (record 3, image byte 592): on, channel A, actual flow, 4-20 mA counts, 0 .. full scale.
-    EXPECT_EQ(im[592], 1);
-    EXPECT_EQ(im[592 + 4], 0);
-    EXPECT_EQ(im[592 + 6], 0);
-    EXPECT_EQ(word(im, 592 + 8), 38335u);
-    EXPECT_EQ(word(im, 592 + 10), 7631u);
-    EXPECT_EQ(single(im, 592 + 12), 0.0f);
-    EXPECT_GT(single(im, 592 + 16), 1e-4f);  // about 12 m/s through the tube, in m^3/s
-    EXPECT_LT(single(im, 592 + 16), 5e-4f);
-    EXPECT_EQ(im[572], 0);                  // loop 2 (record 2) off
-    // Logic outputs disabled, no logic input.
-    for (int r = 0; r < 3; ++r)
-        EXPECT_EQ(im[static_cast<std::size_t>(620 + 16 * r)], 0);
-    EXPECT_EQ(word(im, 616), 0u);
+    expectFields(im, 0, {
+        {20, 'b', 17}, {28, 'b', 2}, // node "Poll", dual channel
+        // Loop 1 (record 3): on, channel A, actual flow, 4-20 mA counts, from 0; loop 2 off.
+        {592, 'b', 1}, {596, 'b', 0}, {598, 'b', 0}, {600, 'w', 38335}, {602, 'w', 7631}, {604, 'f', 0}, {572, 'b', 0},
+        // Logic outputs disabled, no logic input.
+        {620, 'b', 0}, {636, 'b', 0}, {652, 'b', 0}, {616, 'w', 0},
+    });
+    EXPECT_GT(single(im, 608), 1e-4f); // full scale: about 12 m/s through the tube, in m^3/s
+    EXPECT_LT(single(im, 608), 5e-4f);
 
     // Channel A at 684: transducer KRB41 (row 1) with its tube; channel B at 1068: KRB17 (row 2).
     struct Tube {
@@ -103,49 +103,24 @@ TEST(MeterSimImage, FactoryImageIsACoherentTwoChannelConfiguration)
     };
     for (const Tube& t : {Tube{684, 1, 0.00508f, 0.0008f, 0.00463f}, Tube{1068, 2, 0.006998f, 0.0016f, 0.00632f}}) {
         SCOPED_TRACE(t.base);
-        const auto at = [&](int rel) { return static_cast<std::size_t>(t.base + rel); };
-        EXPECT_EQ(im[at(0)], 1);                 // MountType: clamp-on
-        EXPECT_EQ(word(im, at(2)), t.type);      // XducerType
-        EXPECT_EQ(im[at(4)], 1);                 // TubeGeometry
-        EXPECT_EQ(word(im, at(6)), 4000u);       // XducerFreq, kHz
-        EXPECT_FLOAT_EQ(single(im, at(8)), 0.866f);
-        EXPECT_FLOAT_EQ(single(im, at(12)), 2550.0f);
-        EXPECT_EQ(im[at(16)], 12);               // samples per cycle above 2000 kHz
-        EXPECT_FLOAT_EQ(single(im, at(20)), 5.4e-6f);
-        EXPECT_EQ(im[at(24)], 2);                // pulse width
-        EXPECT_FLOAT_EQ(single(im, at(28)), t.spacing);
-        EXPECT_FLOAT_EQ(single(im, at(32)), 1481.0f); // water
-        EXPECT_EQ(im[at(36)], 1);                // one traverse
-        EXPECT_FLOAT_EQ(single(im, at(40)), 0.005174f);
-        EXPECT_FLOAT_EQ(single(im, at(44)), 0.00202f);
-        EXPECT_NEAR(single(im, at(48)), t.insideDiameter, 1e-8);
-        EXPECT_FLOAT_EQ(single(im, at(52)), t.wall);
-        EXPECT_FLOAT_EQ(single(im, at(56)), 1500.0f); // PFA wall
-        EXPECT_EQ(im[at(60)], 99);               // response "Auto"
-        EXPECT_EQ(im[at(62)], 60);               // threshold
-        EXPECT_EQ(word(im, at(64)), 32832u);     // normal signal mode
-        EXPECT_EQ(im[at(66)], 0);
-        EXPECT_EQ(im[at(68)], 4);                // anti-jitter
-        EXPECT_FLOAT_EQ(single(im, at(76)), 1.0f); // calibration factor
-        EXPECT_EQ(single(im, at(80)), 0.0f);     // zero trim
-        EXPECT_FLOAT_EQ(single(im, at(88)), 0.015f);
-        EXPECT_FLOAT_EQ(single(im, at(96)), -12.0f);
-        EXPECT_FLOAT_EQ(single(im, at(100)), 12.0f);
-        EXPECT_FLOAT_EQ(single(im, at(104)), 1700.0f);
-        EXPECT_FLOAT_EQ(single(im, at(108)), 1000.0f);
-        EXPECT_EQ(word(im, at(112)), 500u);
-        const unsigned further[6] = {200, 900, 350, 30, 70, 80};
-        for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(word(im, at(114 + 2 * i)), further[i]);
-        EXPECT_EQ(word(im, at(126)), 75u);
-        EXPECT_EQ(word(im, at(128)), 0u);        // hold last
-        EXPECT_EQ(word(im, at(132)), 0u);        // no calibration table
-        EXPECT_EQ(im[at(134)], 0);
-        EXPECT_EQ(im[at(340)], 0);               // a listed liquid
-        EXPECT_FLOAT_EQ(single(im, at(356)), 999.8f);
-        EXPECT_FLOAT_EQ(single(im, at(360)), 8.6e-7f);
-        EXPECT_EQ(word(im, at(380)), 15u);
-        EXPECT_EQ(word(im, at(382)), 50u);
+        expectFields(im, t.base, {
+            // Clamp-on, transducer type, tube geometry, 4000 kHz, refraction, wedge speed,
+            // 12 samples per cycle, delay, pulse width, spacing, water, one traverse, path and axial length.
+            {0, 'b', 1}, {2, 'w', double(t.type)}, {4, 'b', 1}, {6, 'w', 4000}, {8, 'f', 0.866}, {12, 'f', 2550},
+            {16, 'b', 12}, {20, 'f', 5.4e-6}, {24, 'b', 2}, {28, 'f', t.spacing}, {32, 'f', 1481}, {36, 'b', 1},
+            {40, 'f', 0.005174}, {44, 'f', 0.00202},
+            // Wall, PFA wall speed, response "Auto", threshold, normal signal mode, anti-jitter.
+            {52, 'f', t.wall}, {56, 'f', 1500}, {60, 'b', 99}, {62, 'b', 60}, {64, 'w', 32832}, {66, 'b', 0},
+            {68, 'b', 4},
+            // Calibration factor, zero trim, cut-off, velocity and sound speed limits, signal limits.
+            {76, 'f', 1}, {80, 'f', 0}, {88, 'f', 0.015}, {96, 'f', -12}, {100, 'f', 12}, {104, 'f', 1700},
+            {108, 'f', 1000}, {112, 'w', 500}, {114, 'w', 200}, {116, 'w', 900}, {118, 'w', 350}, {120, 'w', 30},
+            {122, 'w', 70}, {124, 'w', 80}, {126, 'w', 75},
+            // Hold last, no calibration table, a listed liquid with its density and viscosity.
+            {128, 'w', 0}, {132, 'w', 0}, {134, 'b', 0}, {340, 'b', 0}, {356, 'f', 999.8}, {360, 'f', 8.6e-7},
+            {380, 'w', 15}, {382, 'w', 50},
+        });
+        EXPECT_NEAR(single(im, static_cast<std::size_t>(t.base + 48)), t.insideDiameter, 1e-8);
     }
 }
 
@@ -187,20 +162,12 @@ namespace {
 std::vector<Bytes> writeAsTheToolDoes(sim::Meter& meter, const Bytes& image, double& now)
 {
     std::vector<Bytes> answers;
-    int sent = 0, flag = 0;
     const int words = static_cast<int>(image.size() / 2);
-    for (;;) {
-        const int remaining = words - sent;
-        int n = 56;
-        if (remaining < 56) {
-            n = remaining;
-            flag = 2;
-        }
-        answers.push_back(ask(meter, writeBlock(image, sent, n, flag), now));
-        sent += n;
-        if (flag == 2 || answers.back()[1] != mc::WriteImage)
+    for (int sent = 0, flag = 0; flag != 2; sent += 56) {
+        flag = words - sent < 56 ? 2 : (sent == 0 ? 0 : 1);
+        answers.push_back(ask(meter, writeBlock(image, sent, std::min(56, words - sent), flag), now));
+        if (flag != 2 && answers.back()[1] != mc::WriteImage)
             break;
-        flag = 1;
     }
     return answers;
 }
@@ -220,18 +187,15 @@ TEST(MeterSimImage, WriteReplacesTheImageOnlyWhenAllWordsArriveInOrder)
 
     const std::vector<Bytes> answers = writeAsTheToolDoes(meter, edited, now);
     ASSERT_EQ(answers.size(), 13u);
-    for (std::size_t i = 0; i < 12; ++i) {
-        EXPECT_EQ(answers[i][1], 33) << i;
-        EXPECT_EQ(word(answers[i], 2), 56 * (i + 1)) << i; // words received so far
-    }
+    for (std::size_t i = 0; i < 12; ++i) // acknowledged with the words received so far
+        EXPECT_EQ(answers[i], withCrc({17, 33, static_cast<std::uint8_t>(56 * (i + 1) % 256),
+                                       static_cast<std::uint8_t>(56 * (i + 1) / 256)})) << i;
     EXPECT_EQ(answers[12][1], 37);
     EXPECT_EQ(meter.image(), edited);
-    ASSERT_EQ(accepted.size(), 1u);
-    EXPECT_EQ(accepted[0], edited);
+    EXPECT_EQ(accepted, std::vector<Bytes>{edited});
     EXPECT_EQ(readWholeImage(meter, now), edited);
 
     // Refused writes leave the image as it was and answer the last block with 93.
-    const Bytes before = meter.image();
     const Bytes other = sim::FactoryImage();
     // Out of order: no first block.
     ask(meter, writeBlock(other, 0, 56, 1), now);
@@ -247,14 +211,13 @@ TEST(MeterSimImage, WriteReplacesTheImageOnlyWhenAllWordsArriveInOrder)
     EXPECT_EQ(ask(meter, writeBlock(longer, 728, 54, 2), now)[1], 93);
     // An unknown block flag.
     EXPECT_EQ(ask(meter, writeBlock(other, 0, 56, 3), now)[1], 93);
-    EXPECT_EQ(meter.image(), before);
+    EXPECT_EQ(meter.image(), edited);
     EXPECT_EQ(accepted.size(), 1u);
 
     // A restart with a new first block in the middle of a write is a fresh write.
     ask(meter, writeBlock(other, 0, 56, 0), now);
     ask(meter, writeBlock(other, 56, 56, 1), now);
-    const std::vector<Bytes> again = writeAsTheToolDoes(meter, other, now);
-    EXPECT_EQ(again.back()[1], 37);
+    EXPECT_EQ(writeAsTheToolDoes(meter, other, now).back()[1], 37);
     EXPECT_EQ(meter.image(), other);
 }
 
@@ -262,20 +225,17 @@ TEST(MeterSimImage, SiteFilesLoadAndSaveInTheToolsFormat)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const std::string path = QDir(dir.path()).filePath(QStringLiteral("site.bin")).toStdString();
-
+    const QString qpath = QDir(dir.path()).filePath(QStringLiteral("site.bin"));
+    const std::string path = qpath.toStdString();
     // A site file as the tool stores it: model, version, byte checksum, then the 1452 image bytes.
+    const auto siteFile = [](const Bytes& image, std::uint8_t model, std::uint8_t version) {
+        return testbytes::qbytes(Bytes{model, version, testbytes::byteSum(image)}) + testbytes::qbytes(image);
+    };
+
     Bytes image = sim::FactoryImage();
     mc::TextToField("FROM FILE", image.data());
-    const unsigned sum = std::accumulate(image.begin(), image.end(), 0u);
-    QByteArray file;
-    file.append(char(1)).append(char(5)).append(char(sum % 256));
-    file.append(reinterpret_cast<const char*>(image.data()), 1452);
-    {
-        QFile f(QString::fromStdString(path));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(file);
-    }
+    const QByteArray file = siteFile(image, 1, 5);
+    ASSERT_TRUE(testbytes::writeFile(qpath, file));
     Bytes loaded;
     std::uint8_t model = 0, version = 0;
     std::string error;
@@ -288,30 +248,144 @@ TEST(MeterSimImage, SiteFilesLoadAndSaveInTheToolsFormat)
     Bytes written = image;
     written[100] ^= 0x5A;
     ASSERT_TRUE(sim::WriteSiteFile(path, written, 1, 3, error)) << error;
-    QFile back(QString::fromStdString(path));
-    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
-    const QByteArray saved = back.readAll();
-    ASSERT_EQ(saved.size(), 1455);
-    EXPECT_EQ(saved[0], 1);
-    EXPECT_EQ(saved[1], 3);
-    EXPECT_EQ(static_cast<std::uint8_t>(saved[2]),
-              static_cast<std::uint8_t>(std::accumulate(written.begin(), written.end(), 0u) % 256));
-    EXPECT_EQ(Bytes(saved.begin() + 3, saved.end()), written);
+    EXPECT_EQ(testbytes::fileBytes(qpath), siteFile(written, 1, 3));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("site.bin")});
 
-    // Files the tool would not send are refused: a wrong checksum, a wrong length.
-    auto writeRaw = [&](const QByteArray& bytes) {
-        QFile f(QString::fromStdString(path));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-    };
+    // Files the tool would not send are refused: a wrong checksum, a wrong length, none at all.
     QByteArray badSum = file;
     badSum[2] = static_cast<char>(badSum[2] + 1);
-    writeRaw(badSum);
+    ASSERT_TRUE(testbytes::writeFile(qpath, badSum));
     EXPECT_FALSE(sim::ReadSiteFile(path, loaded, model, version, error));
     EXPECT_NE(error.find("checksum"), std::string::npos) << error;
-    writeRaw(file.left(1454));
+    ASSERT_TRUE(testbytes::writeFile(qpath, file.left(1454)));
     EXPECT_FALSE(sim::ReadSiteFile(path, loaded, model, version, error));
     EXPECT_FALSE(sim::ReadSiteFile(path + ".missing", loaded, model, version, error));
     EXPECT_EQ(loaded, image);
+}
+
+namespace {
+sim::Outcome identifyWith(sim::MeterConfig cfg)
+{
+    sim::Meter meter{cfg};
+    return meter.handle(identify(), 100.0);
+}
+} // namespace
+
+TEST(MeterSimFaults, EachFaultChangesTheAnswerAsItsOptionSays)
+{
+    const sim::Outcome clean = identifyWith({});
+    ASSERT_EQ(clean.reply.pieces.size(), 1u);
+    EXPECT_EQ(clean.reply.pieces[0].gapMs, 5.0); // the turnaround
+    EXPECT_EQ(clean.reply.faults, 0u);
+    const Bytes answer = clean.reply.pieces[0].bytes;
+    EXPECT_EQ(answer, clean.reply.answer);
+    EXPECT_TRUE(mc::CrcMatches(answer.data(), answer.size()));
+
+    for (std::uint64_t seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(seed);
+        // A meter with one fault on every answer.
+        const auto only = [seed](double sim::MeterConfig::*fault) {
+            sim::MeterConfig cfg;
+            cfg.seed = seed;
+            cfg.*fault = 1;
+            return cfg;
+        };
+
+        // Withheld.
+        sim::Meter dropping{only(&sim::MeterConfig::drop)};
+        const sim::Outcome dropped = dropping.handle(identify(), 100.0);
+        EXPECT_EQ(dropped.verdict, sim::Verdict::Answered);
+        EXPECT_TRUE(dropped.reply.pieces.empty());
+        EXPECT_EQ(dropped.reply.answer, answer);
+        EXPECT_EQ(dropping.stats().drop, 1);
+        EXPECT_EQ(dropping.stats().answered.count(34), 0u);
+
+        // One CRC byte changed, the rest as it was.
+        const Bytes corrupt = onLine(identifyWith(only(&sim::MeterConfig::corrupt)));
+        ASSERT_EQ(corrupt.size(), answer.size());
+        EXPECT_TRUE(std::equal(answer.begin(), answer.end() - 2, corrupt.begin()));
+        EXPECT_EQ((corrupt[8] != answer[8]) + (corrupt[9] != answer[9]), 1);
+        EXPECT_FALSE(mc::CrcMatches(corrupt.data(), corrupt.size()));
+
+        // Two parts, the second 80 ms after the first.
+        const sim::Outcome split = identifyWith(only(&sim::MeterConfig::split));
+        ASSERT_EQ(split.reply.pieces.size(), 2u);
+        EXPECT_EQ(split.reply.pieces[0].gapMs, 5.0);
+        EXPECT_EQ(split.reply.pieces[1].gapMs, 80.0);
+        EXPECT_FALSE(split.reply.pieces[0].bytes.empty());
+        EXPECT_FALSE(split.reply.pieces[1].bytes.empty());
+        EXPECT_EQ(onLine(split), answer);
+
+        // Stray bytes just before the answer, in the same burst.
+        const sim::Outcome noisy = identifyWith(only(&sim::MeterConfig::noise));
+        ASSERT_EQ(noisy.reply.pieces.size(), 1u);
+        const Bytes n = onLine(noisy);
+        ASSERT_GT(n.size(), answer.size());
+        EXPECT_LE(n.size(), answer.size() + 4);
+        EXPECT_TRUE(std::equal(answer.begin(), answer.end(), n.end() - static_cast<std::ptrdiff_t>(answer.size())));
+
+        // Another node's answer: good CRC, other address, same payload.
+        const Bytes foreign = onLine(identifyWith(only(&sim::MeterConfig::foreign)));
+        ASSERT_EQ(foreign.size(), answer.size());
+        EXPECT_NE(foreign[0], 17);
+        EXPECT_TRUE(mc::CrcMatches(foreign.data(), foreign.size()));
+        EXPECT_TRUE(std::equal(answer.begin() + 1, answer.end() - 2, foreign.begin() + 1));
+    }
+
+    // Late: every answer waits the delay on top of the turnaround.
+    sim::MeterConfig late;
+    late.delayMs = 250;
+    late.turnaroundMs = 2;
+    sim::Meter slow{late};
+    for (int i = 0; i < 3; ++i) {
+        const sim::Outcome o = slow.handle(identify(), 100.0 + i);
+        ASSERT_EQ(o.reply.pieces.size(), 1u);
+        EXPECT_EQ(o.reply.pieces[0].gapMs, 252.0);
+        EXPECT_EQ(o.reply.pieces[0].bytes, answer);
+    }
+    EXPECT_EQ(slow.stats().delay, 3);
+    EXPECT_NE(slow.summary().find("delay:3"), std::string::npos) << slow.summary();
+    // The time an answer takes on the line, 10 bits a byte: 1512 bytes at 115200 baud.
+    EXPECT_DOUBLE_EQ(sim::Meter::WireMs(1512, 115200), 131.25);
+}
+
+TEST(MeterSimFaults, TheSeedRepeatsTheFaults)
+{
+    auto pattern = [](std::uint64_t seed) {
+        sim::MeterConfig cfg;
+        cfg.seed = seed;
+        cfg.drop = 0.3;
+        cfg.corrupt = 0.3;
+        cfg.split = 0.3;
+        sim::Meter meter{cfg};
+        std::vector<Bytes> wire;
+        std::vector<unsigned> faults;
+        for (int i = 0; i < 200; ++i) {
+            const sim::Outcome o = meter.handle(identify(), 10.0 * i);
+            faults.push_back(o.reply.faults);
+            Bytes all = onLine(o);
+            all.push_back(static_cast<std::uint8_t>(o.reply.pieces.size()));
+            wire.push_back(all);
+        }
+        return std::make_tuple(wire, faults, meter.stats());
+    };
+    const auto [wire7, faults7, stats7] = pattern(7);
+    const auto [wire7b, faults7b, stats7b] = pattern(7);
+    const auto [wire8, faults8, stats8] = pattern(8);
+    EXPECT_EQ(wire7, wire7b);
+    EXPECT_EQ(faults7, faults7b);
+    EXPECT_NE(faults7, faults8);
+    // Each fault turns up about as often as asked (0.3 of the answers, or of those not withheld).
+    for (const sim::MeterStats* s : {&stats7, &stats8}) {
+        EXPECT_GE(s->drop, 30);
+        EXPECT_LE(s->drop, 90);
+        const long sent = 200 - s->drop;
+        for (long count : {s->corrupt, s->split}) {
+            EXPECT_GE(count, sent * 15 / 100);
+            EXPECT_LE(count, sent * 45 / 100);
+        }
+        // Withheld answers are not counted as answered.
+        EXPECT_EQ(s->answered.at(34), sent);
+        EXPECT_EQ(s->noise + s->foreign + s->delay, 0);
+    }
 }

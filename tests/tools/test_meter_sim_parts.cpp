@@ -32,7 +32,7 @@ TEST(MeterSimLiveData, FlowSoundSpeedStatusAndTheBatch)
     double now = 1000;
 
     std::set<float> flows, speeds;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i, now += 700) {
         for (int c = 0; c < 2; ++c) {
             SCOPED_TRACE(c);
             const Bytes a = ask(meter, liveData(c, 0), now);
@@ -41,22 +41,15 @@ TEST(MeterSimLiveData, FlowSoundSpeedStatusAndTheBatch)
             const double area = c == 0 ? kAreaA : kAreaB;
             const float mean = single(a, 4), speed = single(a, 8), flow = single(a, 12), sdv = single(a, 16);
             // A velocity of roughly 0.5 to 1.5 m/s through the channel's tube, in m^3/s.
-            EXPECT_GT(mean, 0.5 * area);
-            EXPECT_LT(mean, 1.5 * area);
+            EXPECT_TRUE(Between(mean, 0.5 * area, 1.5 * area));
             EXPECT_NEAR(flow, mean, 0.05 * mean);
             EXPECT_NEAR(speed, 1481.0, 5.0);
-            const double sdvPct = sdv * 100.0 / mean;
-            EXPECT_GT(sdvPct, 0.2);
-            EXPECT_LT(sdvPct, 5.0);
+            EXPECT_TRUE(Between(sdv * 100.0 / mean, 0.2, 5.0));
             EXPECT_EQ(single(a, 20), 0.0f); // no batch yet
             EXPECT_EQ(single(a, 24), 0.0f);
-            const double load = integer(a, 28) / 1000.0, size = integer(a, 30), absorption = integer(a, 32) / 10.0;
-            EXPECT_GT(load, 0.05);
-            EXPECT_LT(load, 1.0);
-            EXPECT_GE(size, 5);
-            EXPECT_LE(size, 50);
-            EXPECT_GT(absorption, 1.0);
-            EXPECT_LT(absorption, 10.0);
+            EXPECT_TRUE(Between(integer(a, 28) / 1000.0, 0.05, 1.0)); // load
+            EXPECT_TRUE(Between(integer(a, 30), 5, 50, true));        // size
+            EXPECT_TRUE(Between(integer(a, 32) / 10.0, 1.0, 10.0));   // absorption
             EXPECT_NE(a[36], 0); // averaging gate closed while no batch runs
             EXPECT_EQ(a[48], 0);
             EXPECT_EQ(a[49], c == 0 ? 1 : 3);
@@ -65,7 +58,6 @@ TEST(MeterSimLiveData, FlowSoundSpeedStatusAndTheBatch)
                 speeds.insert(speed);
             }
         }
-        now += 700;
     }
     EXPECT_GE(flows.size(), 5u);
     EXPECT_GE(speeds.size(), 5u);
@@ -85,9 +77,7 @@ TEST(MeterSimLiveData, FlowSoundSpeedStatusAndTheBatch)
     EXPECT_NEAR(totalA, seconds * (meanAtStart + single(a, 4)) / 2, 0.02 * totalA);
     EXPECT_EQ(a[48], 1);
     EXPECT_EQ(a[36], 0);
-    a = ask(meter, liveData(1, 0), now);
-    EXPECT_GT(single(a, 24), 0.5 * kAreaB * seconds);
-    EXPECT_LT(single(a, 24), 1.5 * kAreaB * seconds);
+    EXPECT_TRUE(Between(single(ask(meter, liveData(1, 0), now), 24), 0.5 * kAreaB * seconds, 1.5 * kAreaB * seconds));
 
     // Stop: the totals and the time hold.
     now = 30000;
@@ -107,8 +97,7 @@ TEST(MeterSimLiveData, FlowSoundSpeedStatusAndTheBatch)
     EXPECT_EQ(single(a, 24), 0.0f);
     ask(meter, liveData(0, 2), now);
     now += 5000;
-    a = ask(meter, liveData(0, 0), now);
-    EXPECT_GT(single(a, 24), 0.0f);
+    EXPECT_GT(single(ask(meter, liveData(0, 0), now), 24), 0.0f);
     a = ask(meter, liveData(0, 3), now);
     EXPECT_EQ(single(a, 24), 0.0f);
     EXPECT_EQ(single(a, 20), 0.0f);
@@ -122,78 +111,45 @@ TEST(MeterSimDiagnostics, FiguresAtTheirOffsetsArePlausibleAndVary)
     sim::Meter meter{cfg};
     double now = 500;
     std::set<float> transit, deltas;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i, now += 100) {
         const int c = i % 2;
         SCOPED_TRACE(c);
         const Bytes a = ask(meter, diagData(c), now);
         ASSERT_EQ(a.size(), 38u);
         EXPECT_EQ(a[1], 31);
-        const double tup = single(a, 4) * 1e6, delta = single(a, 8) * 1e9; // shown in us and ns
-        EXPECT_GT(tup, 6.0);
-        EXPECT_LT(tup, 12.0);
-        EXPECT_GT(delta, 0.3);
-        EXPECT_LT(delta, 10.0);
+        EXPECT_TRUE(Between(single(a, 4) * 1e6, 6.0, 12.0));  // transit time, shown in us
+        EXPECT_TRUE(Between(single(a, 8) * 1e9, 0.3, 10.0));  // delta, shown in ns
         EXPECT_EQ(a[12], c == 0 ? 0 : 2);                     // error
-        EXPECT_LT(a[13], 20);                                   // minimum count
-        const int trigUp = integer(a, 14), trigDn = integer(a, 16);
-        EXPECT_GT(trigUp, 100);
-        EXPECT_LT(trigUp, 1000);
-        EXPECT_LE(std::abs(trigUp - trigDn), 3);
-        EXPECT_EQ(integer(a, 18), 866);                         // sine of the refraction angle x1000
-        EXPECT_GT(integer(a, 20), 500);                         // phase correlation
-        EXPECT_LE(integer(a, 20), 1000);
-        for (int at : {22, 24}) {                               // saturation up and down, x10 %
-            EXPECT_GT(integer(a, at) / 10.0, 10.0);
-            EXPECT_LT(integer(a, at) / 10.0, 90.0);
-        }
-        EXPECT_GT(integer(a, 26) / 10.0, 30.0);                 // acoustic strength
-        EXPECT_LT(integer(a, 26) / 10.0, 120.0);
-        EXPECT_GT(integer(a, 28), 1000);                        // waveform magnitude
+        EXPECT_LT(a[13], 20);                                 // minimum count
+        EXPECT_TRUE(Between(integer(a, 14), 100, 1000));      // trigger up and down
+        EXPECT_LE(std::abs(integer(a, 14) - integer(a, 16)), 3);
+        EXPECT_EQ(integer(a, 18), 866);                       // sine of the refraction angle x1000
+        EXPECT_TRUE(Between(integer(a, 20), 501, 1000, true)); // phase correlation
+        EXPECT_TRUE(Between(integer(a, 22) / 10.0, 10.0, 90.0)); // saturation up and down, x10 %
+        EXPECT_TRUE(Between(integer(a, 24) / 10.0, 10.0, 90.0));
+        EXPECT_TRUE(Between(integer(a, 26) / 10.0, 30.0, 120.0)); // acoustic strength
+        EXPECT_GT(integer(a, 28), 1000);                      // waveform magnitude
         EXPECT_GE(integer(a, 30), 0);
-        EXPECT_LE(a[33], 1);                                    // lead/lag
+        EXPECT_LE(a[33], 1);                                  // lead/lag
         if (c == 0) {
             transit.insert(single(a, 4));
             deltas.insert(single(a, 8));
         }
-        now += 100;
     }
     EXPECT_GE(transit.size(), 3u);
     EXPECT_GE(deltas.size(), 3u);
 }
 
 namespace {
-struct Waveform {
-    int slot = -1;
+// One whole waveform, as the plot window collects it, and its samples.
+struct Waveform : Transfer {
     std::vector<int> samples;
-    int blocks = 0;
 };
-
-// Collects one whole waveform the way the plot window does: a block with byte 3 = 0 starts it,
-// byte 2 is the slot, bytes 4-5 the total, byte 6 the samples in the block, samples from byte 8.
 Waveform nextWaveform(sim::Meter& meter, double& now, int channel, int maxBlock)
 {
-    Waveform w;
-    std::size_t total = 0;
-    for (int guard = 0; guard < 100; ++guard) {
-        const Bytes a = ask(meter, plotPoll(channel), now);
-        EXPECT_EQ(a[1], 35);
-        const std::size_t m = a[6];
-        EXPECT_LE(m, static_cast<std::size_t>(maxBlock));
-        EXPECT_EQ(a.size(), 8 + 2 * m + 2);
-        EXPECT_EQ(a[3] == 0, w.blocks == 0) << "block mark of block " << w.blocks;
-        if (a[3] == 0) {
-            w.samples.clear();
-            w.slot = a[2];
-            total = word(a, 4);
-        }
-        EXPECT_EQ(a[2], w.slot);
-        for (std::size_t i = 0; i < m; ++i)
-            w.samples.push_back(integer(a, 8 + 2 * i));
-        ++w.blocks;
-        if (w.samples.size() >= total)
-            break;
-    }
-    EXPECT_EQ(w.samples.size(), total);
+    Waveform w{collect([&] { return ask(meter, plotPoll(channel), now); }, mc::PlotPoll, maxBlock), {}};
+    for (std::size_t i = 0; i + 1 < w.data.size(); i += 2)
+        w.samples.push_back(integer(w.data, i));
     return w;
 }
 
@@ -218,25 +174,18 @@ TEST(MeterSimPlot, DownloadCycleOfUpstreamDownstreamAndFigures)
         const Waveform up = nextWaveform(meter, now, 1, 122);
         const Waveform down = nextWaveform(meter, now, 1, 122);
         const Waveform fig = nextWaveform(meter, now, 1, 122);
-        EXPECT_EQ(up.slot, 0);
-        EXPECT_EQ(down.slot, 1);
-        EXPECT_EQ(fig.slot, 6);
-        ASSERT_EQ(up.samples.size(), 1024u);
-        ASSERT_EQ(down.samples.size(), 1024u);
-        EXPECT_EQ(up.blocks, 9); // 8 x 122 + 48
-        ASSERT_EQ(fig.samples.size(), 5u);
-        EXPECT_EQ(fig.blocks, 1);
+        // Slot, samples and blocks (8 x 122 + 48 samples).
+        EXPECT_EQ(std::make_tuple(up.slot, up.samples.size(), up.blocks), std::make_tuple(0, 1024u, 9));
+        EXPECT_EQ(std::make_tuple(down.slot, down.samples.size(), down.blocks), std::make_tuple(1, 1024u, 9));
+        EXPECT_EQ(std::make_tuple(fig.slot, fig.samples.size(), fig.blocks), std::make_tuple(6, 5u, 1));
+        ASSERT_TRUE(up.samples.size() == 1024 && down.samples.size() == 1024 && fig.samples.size() == 5);
 
         // Figures: saturation up and down x10, gain x10, trigger index, offset.
-        EXPECT_GT(fig.samples[0] / 10.0, 10.0);
-        EXPECT_LT(fig.samples[0] / 10.0, 90.0);
-        EXPECT_GT(fig.samples[1] / 10.0, 10.0);
-        EXPECT_LT(fig.samples[1] / 10.0, 90.0);
-        EXPECT_GT(fig.samples[2] / 10.0, 5.0);
-        EXPECT_LT(fig.samples[2] / 10.0, 60.0);
+        EXPECT_TRUE(Between(fig.samples[0] / 10.0, 10.0, 90.0));
+        EXPECT_TRUE(Between(fig.samples[1] / 10.0, 10.0, 90.0));
+        EXPECT_TRUE(Between(fig.samples[2] / 10.0, 5.0, 60.0));
         const int marker = fig.samples[3] - fig.samples[4];
-        ASSERT_GT(marker, 50);
-        ASSERT_LT(marker, 900);
+        ASSERT_TRUE(Between(marker, 50, 900));
 
         // A tone burst that starts at the marker: quiet before, strong after.
         auto peak = [](const std::vector<int>& v, int from, int to) {
@@ -256,9 +205,7 @@ TEST(MeterSimPlot, DownloadCycleOfUpstreamDownstreamAndFigures)
         EXPECT_NE(up.samples, down.samples);
         const double cm = correlation(up.samples, down.samples, -1), c0 = correlation(up.samples, down.samples, 0),
                      cp = correlation(up.samples, down.samples, 1);
-        const double shift = (cm - cp) / (2 * (cm - 2 * c0 + cp));
-        EXPECT_GT(shift, 0.05);
-        EXPECT_LT(shift, 1.5);
+        EXPECT_TRUE(Between((cm - cp) / (2 * (cm - 2 * c0 + cp)), 0.05, 1.5));
     }
 
     // Longer waveforms in smaller blocks, and the other channel (asking for it starts a new cycle).
@@ -268,9 +215,7 @@ TEST(MeterSimPlot, DownloadCycleOfUpstreamDownstreamAndFigures)
     sim::Meter big{cfg};
     nextWaveform(big, now, 1, 100);
     const Waveform up = nextWaveform(big, now, 2, 100);
-    EXPECT_EQ(up.slot, 0);
-    EXPECT_EQ(up.samples.size(), 2048u);
-    EXPECT_EQ(up.blocks, 21);
+    EXPECT_EQ(std::make_tuple(up.slot, up.samples.size(), up.blocks), std::make_tuple(0, 2048u, 21));
     EXPECT_EQ(nextWaveform(big, now, 2, 100).slot, 1);
     // A download left for more than 3 s starts again with the upstream waveform.
     now += 4000;
@@ -281,20 +226,15 @@ TEST(MeterSimZeroAndTrim, ZeroDeltaAndTrimAcknowledgements)
 {
     sim::Meter meter{sim::MeterConfig{}};
     double now = 0;
-    for (int c : {0, 1}) {
-        const Bytes a = ask(meter, zero(c), now);
-        EXPECT_EQ(a[1], 38);
-        ASSERT_GE(a.size(), 11u);
-        EXPECT_EQ(single(a, 4), 1e-10f);
-        EXPECT_EQ(a[8], 0);
-    }
+    // The answer: code 38, the zero delta as a single at byte 4, the status at byte 8.
+    const auto fields = [](const Bytes& a) { return std::make_tuple(int(a[1]), single(a, 4), int(a[8])); };
+    for (int c : {0, 1})
+        EXPECT_EQ(fields(ask(meter, zero(c), now)), std::make_tuple(38, 1e-10f, 0)) << c;
     sim::MeterConfig cfg;
     cfg.zeroDelta = -2.9e-9f;
     cfg.zeroStatus = 4;
     sim::Meter blocked{cfg};
-    const Bytes z = ask(blocked, zero(0), now);
-    EXPECT_EQ(single(z, 4), -2.9e-9f);
-    EXPECT_EQ(z[8], 4);
+    EXPECT_EQ(fields(ask(blocked, zero(0), now)), std::make_tuple(38, -2.9e-9f, 4));
 
     // Adjusting requests (kinds 4 and 6) are acknowledged with 46; keep or end (loop 99) with 36.
     EXPECT_EQ(ask(meter, mc::CommandFrame(6, 17, 1, 38335), now)[1], 46);
@@ -313,11 +253,6 @@ TEST(MeterSimSplitter, CutsRequestsByTheLengthOfTheirCode)
         writeBlock(image, 0, 56, 0), writeBlock(image, 0, 3, 2), writeBlock(image, 0, 0, 2),
         mc::RequestFrame(17, 99, {0, 0}),
     };
-    EXPECT_EQ(requests[2].size(), 10u);
-    EXPECT_EQ(requests[6].size(), 12u);
-    EXPECT_EQ(requests[7].size(), 122u);
-    EXPECT_EQ(requests[8].size(), 16u);
-    EXPECT_EQ(requests[9].size(), 10u);
     Bytes stream;
     for (const Bytes& r : requests)
         stream.insert(stream.end(), r.begin(), r.end());
@@ -344,39 +279,33 @@ TEST(MeterSimSplitter, CutsRequestsByTheLengthOfTheirCode)
     EXPECT_TRUE(s.feed(id.data(), 5, 1000.0).empty());
     EXPECT_EQ(s.deadline(), 1100.0);
     EXPECT_FALSE(s.poll(1099.0));
-    const auto fragment = s.poll(1100.0);
-    ASSERT_TRUE(fragment);
-    EXPECT_EQ(*fragment, Bytes(id.begin(), id.begin() + 5));
+    EXPECT_EQ(s.poll(1100.0), Bytes(id.begin(), id.begin() + 5));
     EXPECT_TRUE(s.feed(id.data(), 3, 2000.0).empty());
-    const std::vector<Bytes> both = s.feed(id.data(), id.size(), 2200.0);
-    ASSERT_EQ(both.size(), 2u);
-    EXPECT_EQ(both[0], Bytes(id.begin(), id.begin() + 3));
-    EXPECT_EQ(both[1], id);
+    EXPECT_EQ(s.feed(id.data(), id.size(), 2200.0), (std::vector<Bytes>{Bytes(id.begin(), id.begin() + 3), id}));
     // A fragment that is completed in time is a frame.
     EXPECT_TRUE(s.feed(id.data(), 4, 3000.0).empty());
-    const std::vector<Bytes> one = s.feed(id.data() + 4, 4, 3090.0);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0], id);
+    EXPECT_EQ(s.feed(id.data() + 4, 4, 3090.0), std::vector<Bytes>{id});
 }
 
 TEST(MeterSimOptions, ParsesEveryOptionAndRefusesBadOnes)
 {
-    auto parse = [](QStringList args) {
+    const auto parse = [](QStringList args) {
         args.prepend(QStringLiteral("zav-meter-sim"));
         return sim::ParseOptions(args);
     };
+    // name, value parsed, value expected.
+    using Values = std::vector<std::tuple<const char*, double, double>>;
+    const auto expectValues = [](const Values& values) {
+        for (const auto& [name, got, want] : values)
+            EXPECT_EQ(got, want) << name;
+    };
     const sim::ParseResult d = parse({});
     ASSERT_EQ(d.exitCode, -1) << d.err;
-    EXPECT_EQ(d.options.meter.node, 17);
-    EXPECT_EQ(d.options.meter.baud, 9600);
-    EXPECT_EQ(d.options.meter.turnaroundMs, 5);
-    EXPECT_EQ(d.options.meter.model, 1);
-    EXPECT_EQ(d.options.meter.version, 3);
-    EXPECT_EQ(d.options.meter.serial, 12345);
-    EXPECT_EQ(d.options.meter.chunkWords, 122);
-    EXPECT_EQ(d.options.meter.blockSamples, 122);
-    EXPECT_EQ(d.options.meter.samples, 1024);
-    EXPECT_EQ(d.options.meter.zeroDelta, 1e-10f);
+    const sim::MeterConfig& m = d.options.meter;
+    expectValues({{"node", m.node, 17}, {"baud", m.baud, 9600}, {"turnaround", m.turnaroundMs, 5},
+                  {"model", m.model, 1}, {"version", m.version, 3}, {"serial", m.serial, 12345},
+                  {"chunk-words", m.chunkWords, 122}, {"block-samples", m.blockSamples, 122},
+                  {"samples", m.samples, 1024}, {"zero-delta", m.zeroDelta, 1e-10f}});
 
     const sim::ParseResult all = parse(
         {"--link", "/tmp/m", "--node", "5", "--baud", "19200", "--turnaround", "7", "--chunk-words", "56",
@@ -386,30 +315,16 @@ TEST(MeterSimOptions, ParsesEveryOptionAndRefusesBadOnes)
          "0.4", "--foreign", "0.5", "--delay", "250", "--log", "/tmp/l.txt"});
     ASSERT_EQ(all.exitCode, -1) << all.err;
     const sim::SimOptions& o = all.options;
-    EXPECT_EQ(o.linkPath, "/tmp/m");
-    EXPECT_EQ(o.imagePath, "/tmp/i.bin");
-    EXPECT_TRUE(o.save);
-    EXPECT_EQ(o.logPath, "/tmp/l.txt");
-    EXPECT_EQ(o.meter.node, 5);
-    EXPECT_EQ(o.meter.baud, 19200);
-    EXPECT_EQ(o.meter.turnaroundMs, 7);
-    EXPECT_EQ(o.meter.chunkWords, 56);
-    EXPECT_EQ(o.meter.blockSamples, 100);
-    EXPECT_EQ(o.meter.samples, 2048);
-    EXPECT_EQ(o.meter.model, 2);
-    EXPECT_EQ(o.meter.version, 9);
-    EXPECT_EQ(o.meter.serial, 65535);
-    EXPECT_EQ(o.meter.statusA, 1);
-    EXPECT_EQ(o.meter.statusB, 3);
-    EXPECT_EQ(o.meter.zeroDelta, 2.5e-9f);
-    EXPECT_EQ(o.meter.zeroStatus, 4);
-    EXPECT_EQ(o.meter.seed, 99u);
-    EXPECT_DOUBLE_EQ(o.meter.drop, 0.1);
-    EXPECT_DOUBLE_EQ(o.meter.corrupt, 0.2);
-    EXPECT_DOUBLE_EQ(o.meter.split, 0.3);
-    EXPECT_DOUBLE_EQ(o.meter.noise, 0.4);
-    EXPECT_DOUBLE_EQ(o.meter.foreign, 0.5);
-    EXPECT_EQ(o.meter.delayMs, 250);
+    EXPECT_EQ(std::make_tuple(o.linkPath, o.imagePath, o.save, o.logPath),
+              std::make_tuple("/tmp/m", "/tmp/i.bin", true, "/tmp/l.txt"));
+    const sim::MeterConfig& a = o.meter;
+    expectValues({{"node", a.node, 5}, {"baud", a.baud, 19200}, {"turnaround", a.turnaroundMs, 7},
+                  {"chunk-words", a.chunkWords, 56}, {"block-samples", a.blockSamples, 100},
+                  {"samples", a.samples, 2048}, {"model", a.model, 2}, {"version", a.version, 9},
+                  {"serial", a.serial, 65535}, {"status-a", a.statusA, 1}, {"status-b", a.statusB, 3},
+                  {"zero-delta", a.zeroDelta, 2.5e-9f}, {"zero-status", a.zeroStatus, 4}, {"seed", double(a.seed), 99},
+                  {"drop", a.drop, 0.1}, {"corrupt", a.corrupt, 0.2}, {"split", a.split, 0.3}, {"noise", a.noise, 0.4},
+                  {"foreign", a.foreign, 0.5}, {"delay", a.delayMs, 250}});
     EXPECT_EQ(parse({"--device", "/dev/ttyS0"}).options.devicePath, "/dev/ttyS0");
 
     const std::vector<QStringList> bad = {
