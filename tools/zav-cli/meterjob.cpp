@@ -174,7 +174,9 @@ int MeterJob::read(const QString& path)
     // A file that cannot be written is found before the meter is asked for anything.
     const QFileInfo target(path);
     const QFileInfo folder(target.absolutePath());
-    if (target.isDir() || !folder.isDir() || !folder.isWritable()) {
+    // A device or FIFO is written where it is: its folder need not be writable.
+    const bool inPlace = target.exists() && !target.isFile() && !target.isDir();
+    if (target.isDir() || (!inPlace && (!folder.isDir() || !folder.isWritable()))) {
         m_message = QStringLiteral("cannot write %1: %2")
                         .arg(path, target.isDir() ? QStringLiteral("it is a folder")
                                                   : QStringLiteral("its folder does not exist or is not writable"));
