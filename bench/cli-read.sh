@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# How close `zav-cli read` comes to the wire floor: the meter simulator at 115200 baud with no
+# turnaround, a whole image read (identification, every block, the closing answer) timed from
+# the command's start to its exit, against the floor the line allows for the same exchanges:
+# every byte of every request and answer at 10 bits a byte, plus the link's 50 ms of silence
+# after each answer. The exchanges are taken from the run's own link trace.
+# Usage: bench/cli-read.sh [runs]   (builds build/ without tests if needed)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+baud=115200
+
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
+cmake --build build --target zav-cli zav-meter-sim >/dev/null
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME="$work/config"
+
+build/tools/zav-meter-sim/zav-meter-sim --baud "$baud" --turnaround 0 >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+device=""
+for _ in $(seq 1 100); do
+  device=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+  [ -n "$device" ] && break
+  sleep 0.05
+done
+[ -n "$device" ] || { echo "the meter simulator did not start" >&2; cat "$work/sim.err" >&2; exit 1; }
+
+best=""
+for i in $(seq 1 "$runs"); do
+  rm -f "$work/trace" "$work/site.bin"
+  sleep 0.2 # the line quiet between runs
+  start=$(date +%s%N)
+  build/tools/zav-cli/zav-cli read "$work/site.bin" --device "$device" --trace "$work/trace" >/dev/null
+  end=$(date +%s%N)
+  ms=$(( (end - start) / 1000000 ))
+  # Bytes on the wire and answers, from the trace: "<time> sent|taken <hex bytes> ...".
+  read -r bytes answers < <(awk '$2 == "sent" || $2 == "taken" {
+      n = 0; for (f = 3; f <= NF && $f ~ /^[0-9A-F][0-9A-F]$/; ++f) ++n
+      bytes += n; if ($2 == "taken") ++answers }
+      END { print bytes, answers }' "$work/trace")
+  floor=$(awk -v b="$bytes" -v a="$answers" -v baud="$baud" 'BEGIN { printf "%.0f", b * 10 * 1000 / baud + 50 * a }')
+  ratio=$(awk -v t="$ms" -v f="$floor" 'BEGIN { printf "%.3f", t / f }')
+  echo "run $i: ${ms} ms, wire floor ${floor} ms (${bytes} bytes, ${answers} answers), ratio ${ratio}"
+  if [ -z "$best" ] || awk -v r="$ratio" -v b="$best" 'BEGIN { exit !(r < b) }'; then best=$ratio; fi
+done
+echo "best ratio: $best (target: at most 1.10)"
