@@ -1,46 +1,32 @@
-// End to end over a real pseudo-terminal: the test plays the meter on the master side; the tool
-// runs its start window, link window, QSerialPort and real timers on the slave side.
+// End to end over a real pseudo-terminal, with the start window, the link window, QSerialPort and
+// real timers: the meter simulator identifies itself; a silent line, a missing port and a line
+// whose far end goes away.
 
 #include "link/modComFun.h"
 #include "support/fakesession.h"
 #include "support/pty.h"
+#include "support/simprocess.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
-QByteArray qbytes(const std::vector<std::uint8_t>& v)
+TEST(IdentifyOverPty, StartWindowIdentifiesTheSimulatorAndStartsTheImageRead)
 {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-} // namespace
-
-TEST(IdentifyOverPty, MeterAnswersAndTheFirstImageBlockIsRequested)
-{
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
+    SimProcess sim({"--model", "1", "--version", "7", "--serial", "4242"});
+    ASSERT_TRUE(sim.ok());
     TestSession t(TestSession::Port::Real);
-    t.s().settings().setValue("Ports", "Com1", pty.slavePath());
-    frmStart& w = t.start();
-    w.show();
-
-    QTest::mouseClick(w.imgSetup[1], Qt::LeftButton);
-    const QByteArray request = pty.read(8, 2000);
-    EXPECT_EQ(request, qbytes(modComFun::CommandFrame(3, 17, 0, 0)));
-    EXPECT_EQ(request.toHex(' ').left(11), "11 22 ef cd");
-    EXPECT_EQ(w.shpXmit->FillColor(), 65535);
-
-    const QByteArray answer = qbytes(modComFun::AnswerFrame(17, 34, {0x00, 0x00, 1, 5, 0x39, 0x30}));
-    pty.write(answer.left(4));
-    TestSession::pump(15);
-    pty.write(answer.mid(4));
-
-    const QByteArray next = pty.read(8, 2000);
-    EXPECT_EQ(next, qbytes(modComFun::CommandFrame(2, 17, 0, 0)));
+    t.s().settings().setValue("Ports", "Com1", sim.device());
+    t.start().show();
+    QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().SerialNumber == 4242; }, 3000))
+        << t.dialogs->transcript().join('\n').toStdString();
     EXPECT_EQ(t.s().MeterModel, 1);
-    EXPECT_EQ(t.s().FirmwareVersion, 5);
-    EXPECT_EQ(t.s().SerialNumber, 12345);
+    EXPECT_EQ(t.s().FirmwareVersion, 7);
     EXPECT_TRUE(t.dialogs->asked.isEmpty()) << t.dialogs->transcript().join('\n').toStdString();
+    const QString summary = sim.stop();
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_TRUE(summary.contains("34:1")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(" 32:")) << "the first image block was asked for: " << summary.toStdString();
 }
 
 TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
