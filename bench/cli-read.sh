@@ -14,24 +14,15 @@ bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
 cmake --build build --target zav-cli zav-meter-sim >/dev/null
 
+source scripts/sim.sh
 work=$(mktemp -d)
-sim_pid=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  stop_sim
   rm -rf "$work"
 }
 trap cleanup EXIT
 export XDG_CONFIG_HOME="$work/config"
-
-build/tools/zav-meter-sim/zav-meter-sim --baud "$baud" --turnaround 0 >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-device=""
-for _ in $(seq 1 100); do
-  device=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-  [ -n "$device" ] && break
-  sleep 0.05
-done
-[ -n "$device" ] || { echo "the meter simulator did not start" >&2; cat "$work/sim.err" >&2; exit 1; }
+start_sim "$work" --baud "$baud" --turnaround 0
 
 best=""
 for i in $(seq 1 "$runs"); do

@@ -105,6 +105,7 @@ int MeterJob::run(Mode mode)
     };
     QTimer poller;
     poller.setInterval(kPollMs);
+    poller.setTimerType(Qt::PreciseTimer);
     connect(&poller, &QTimer::timeout, this, &MeterJob::poll);
     // Started from inside the loop, so that a failure reported while sending ends it.
     QTimer::singleShot(0, this, [this, &poller] {

@@ -1,0 +1,26 @@
+# Sourced by the scripts that need the meter simulator: start_sim DIR [options] starts
+# build/tools/zav-meter-sim/zav-meter-sim on a pseudo-terminal with its output in DIR, and sets
+# sim_pid and device (its pseudo-terminal); stop_sim ends it.
+
+start_sim() {
+  local dir=$1
+  shift
+  build/tools/zav-meter-sim/zav-meter-sim "$@" >"$dir/sim.out" 2>"$dir/sim.err" &
+  sim_pid=$!
+  device=""
+  for _ in $(seq 1 100); do
+    device=$(head -n 1 "$dir/sim.out" 2>/dev/null || true)
+    [ -n "$device" ] && return 0
+    sleep 0.05
+  done
+  echo "The meter simulator did not start:" >&2
+  cat "$dir/sim.err" >&2
+  return 1
+}
+
+stop_sim() {
+  if [ -n "${sim_pid:-}" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+}
