@@ -24,7 +24,8 @@ void InstallWindowTool(Session& session)
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });
 
     // "Work Offline?": Yes shows the configuration menu (the session turns offline), No returns
-    // to the start window.
+    // to the start window (after "No Com Port Found" the port settings dialog follows there once
+    // it exists).
     session.onLink(&session, [&w](frmCDR& link) {
         QObject::connect(&link, &frmCDR::offlineChoice, &link, [&w](frmCDR::Failure, bool workOffline) {
             if (workOffline) {

@@ -42,7 +42,6 @@ frmCDR::~frmCDR()
 {
     if (MSComm1 && MSComm1->isOpen())
         MSComm1->close();
-    emit programEnds();
 }
 
 void frmCDR::Form_Load(SettingsStore& store)
@@ -194,7 +193,7 @@ void frmCDR::MSComm1_OnComm(int code, const QString& text)
             return;
         m_dialogs.beep();
         const auto answer = m_dialogs.message(errorText, QStringLiteral("Click Cancel to quit, OK to ignore."),
-                                            DialogService::Buttons::OKCancel, DialogService::Icon::None);
+                                              DialogService::Buttons::OKCancel, DialogService::Icon::None);
         if (answer == DialogService::Answer::Cancel)
             MSComm1->close();
     }
@@ -269,8 +268,7 @@ void frmCDR::Stop_COM(std::int16_t& Cancel)
         if (!MSComm1->isOpen() || MSComm1->outQueueCount() == 0)
             break;
         const auto answer = m_dialogs.message(QStringLiteral("Data cannot be sent"), QString(),
-                                                        DialogService::Buttons::AbortRetryIgnore,
-                                                        DialogService::Icon::Question);
+                                              DialogService::Buttons::AbortRetryIgnore, DialogService::Icon::Question);
         if (answer == DialogService::Answer::Abort) {
             Cancel = -1;
             return;

@@ -488,7 +488,6 @@ void frmLog::cmdStartStop_Click()
     PendingCommand = BatchState == 1 ? 1 : 2;
     // The command leaves with a poll about 0.1 s from now; the next tick restores the period.
     tmrUpDate->setInterval(100);
-    tmrUpDate->setTimerType(Qt::PreciseTimer);
 }
 
 void frmLog::cmdClear_Click()

@@ -32,15 +32,15 @@ CliSession::CliSession(const CommandLine& line) : m_line(line)
     m_session = std::make_unique<Session>(std::move(dialogs), factory);
     m_session->StartUp();
     InstallEngineRoutes(*m_session);
+    // Nobody to ask: the link's failures reach the job through its signals.
+    m_session->onLink(m_session.get(), [](frmCDR& link) { link.interactive = false; });
 }
 
 CliSession::~CliSession() = default;
 
 frmCDR& CliSession::link()
 {
-    frmCDR& link = m_session->link();
-    link.interactive = false;
-    return link;
+    return m_session->link();
 }
 
 QString CliSession::openLink()

@@ -41,9 +41,9 @@ MeterJob::~MeterJob()
         m_cli.session().routes().clear(code);
 }
 
-QString MeterJob::device() const
+QString MeterJob::device()
 {
-    const QString name = const_cast<CliSession&>(m_cli).link().MSComm1->deviceName();
+    const QString name = m_cli.link().MSComm1->deviceName();
     return name.isEmpty() ? QStringLiteral("the serial port") : name;
 }
 

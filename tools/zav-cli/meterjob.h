@@ -46,7 +46,7 @@ private:
     void poll();
     void finish(int status, const QString& message);
     void showProgress();
-    QString device() const;
+    QString device();
 
     CliSession& m_cli;
     bool m_progress = false;
