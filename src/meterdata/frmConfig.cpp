@@ -11,6 +11,7 @@
 #include "platform/twips.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -210,8 +211,11 @@ bool frmConfig::WriteSiteFile()
     const QString error = sitework::StoreSite(m_session, StoreFileName);
     if (error.isEmpty())
         return true;
-    m_session.dialogs().inform(QStringLiteral("The site file was not saved:\n%1\n%2\nAn earlier file of that name is unchanged.")
-                                   .arg(StoreFileName, error),
+    // Only a regular file is replaced safely; a device or FIFO was written where it is.
+    const QFileInfo target(StoreFileName);
+    const QString kept = !target.exists() || target.isFile() ? QStringLiteral("\nAn earlier file of that name is unchanged.")
+                                                            : QString();
+    m_session.dialogs().inform(QStringLiteral("The site file was not saved:\n%1\n%2").arg(StoreFileName, error) + kept,
                                QStringLiteral("Store Site File"));
     return false;
 }
