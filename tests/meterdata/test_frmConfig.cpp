@@ -9,6 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 using namespace testbytes;
 
 namespace {
@@ -75,9 +77,7 @@ TEST_F(ConfigTest, SetupLocksTheMenuThenUnlocksItWithIdentityAndChecksum)
     EXPECT_EQ(t.s().ImageLength, 1452);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), t.s().ParamImage.begin()));
     EXPECT_EQ(t.port->written().count(kReadRequest), 7) << "the request after the last block goes out too";
-    unsigned sum = 0;
-    for (std::uint8_t b : image)
-        sum += b;
+    const unsigned sum = std::accumulate(image.begin(), image.end(), 0u);
     EXPECT_EQ(cfg->lblModel->text(), "Model:     ARX4400LP");
     EXPECT_EQ(cfg->lblSoftVer->text(), "Version     V 3");
     EXPECT_EQ(cfg->lblSN->text(), "Serial No. FT 12345");

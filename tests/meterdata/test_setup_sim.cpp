@@ -1,5 +1,5 @@
-// Meter setup end to end against the meter simulator over its pseudo-terminal: identification,
-// the whole image read in blocks, the unlocked menu, and the edited image written back.
+// Meter setup end to end over a pseudo-terminal: identification and the whole image read in blocks
+// from the meter simulator, and a meter that falls silent during the read.
 
 #include "support/pty.h"
 #include "support/simread.h"
@@ -7,29 +7,18 @@
 using namespace testbytes;
 
 // Blocks of 56 words: 13 answers, the last one short. (The site file test reads in blocks of 122
-// words, answers of 254 bytes; blocks of one word, 726 answers, are counted through in the image
-// read test.)
-TEST(SetupWithSimulator, ReadsInBlocksOf56WordsAndWritesTheEditedImageBack)
+// words, answers of 254 bytes, and writes an image back; blocks of one word, 726 answers, are
+// counted through in the image read test.)
+TEST(SetupWithSimulator, ReadsTheImageInBlocksOf56Words)
 {
     SimRead m;
     ASSERT_NO_FATAL_FAILURE(m.read(56));
-    const QByteArray factory = qbytes(sim::FactoryImage());
-    EXPECT_EQ(m.toolImage(), factory);
+    EXPECT_EQ(m.toolImage(), qbytes(sim::FactoryImage()));
     EXPECT_EQ(m.t.s().OfflineMode, 0);
     EXPECT_EQ(m.t.s().ChannelCells[0].XducerType.u, 1u) << "decoded";
-
-    // Edit two cells and send: the meter's image becomes the tool's, byte for byte.
-    m.t.s().GlobalCells.MeterName.text = "BENCH 7";
-    m.t.s().ChannelCells[1].CalFactor.f = 1.25f;
-    QTest::mouseClick(m.menu().findChild<PictureButton*>("imgSendSite_1"), Qt::LeftButton);
-    EXPECT_TRUE(m.t.start().isVisible());
-    ASSERT_TRUE(TestSession::waitFor([&] { return m.savedImage() != factory; }, 5000)) << m.meter->stop().toStdString();
-    EXPECT_EQ(m.savedImage(), m.toolImage());
-    EXPECT_EQ(m.savedImage().left(10), "BENCH 7   ");
-    EXPECT_EQ(m.savedImage().mid(1068 + 76, 4), qbytes(floatBytes(1.25f)));
+    EXPECT_TRUE(m.menu().findChild<PictureButton*>("imgSendSite_1")->isVisible());
     EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
     const QString summary = m.meter->stop();
-    EXPECT_TRUE(summary.contains(" 33:13 ")) << "one write of 13 blocks: " << summary.toStdString();
     EXPECT_TRUE(summary.contains("ignored 0;")) << summary.toStdString();
 }
 

@@ -36,7 +36,8 @@ TEST(SiteFilesWithSimulator, StoreRecallAndSendBack)
     ASSERT_EQ(m.t.s().ImageValid, 1);
     click("imgSendSite_1");
     EXPECT_TRUE(m.t.start().isVisible());
-    ASSERT_TRUE(TestSession::waitFor([&] { return m.savedImage() == edited.mid(3); }, 5000)) << m.meter->stop().toStdString();
+    ASSERT_TRUE(TestSession::waitFor([&] { return fileBytes(m.imageFile) == edited; }, 5000))
+        << m.meter->stop().toStdString();
     EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
     ASSERT_NO_FATAL_FAILURE(m.waitForQuietLine());
     const QString summary = m.meter->stop();

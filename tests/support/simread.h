@@ -1,8 +1,8 @@
 #pragma once
 // The setup read against the meter simulator: the meter loads its image from a site file of the
-// factory image and saves every image it is sent back to that file; the tool's setup button is
-// clicked and the read runs until the image is valid and the line is quiet again. The test target
-// defines ZAV_METER_SIM_PATH and links the simulator library.
+// factory image (imageFile) and saves every image it is sent to that file; the tool's setup button
+// is clicked and the read runs until the image is valid and the line is quiet again. The test
+// target defines ZAV_METER_SIM_PATH and links the simulator library.
 
 #include "imagefile.h"
 #include "meterdata/frmConfig.h"
@@ -50,15 +50,6 @@ struct SimRead {
         TestSession::pump(60);
     }
 
-    // The image the meter saved last (empty while its file is no whole site file).
-    QByteArray savedImage() const
-    {
-        sim::Image image;
-        std::uint8_t model = 0, version = 0;
-        std::string error;
-        return sim::ReadSiteFile(imageFile.toStdString(), image, model, version, error) ? testbytes::qbytes(image)
-                                                                                         : QByteArray();
-    }
     // The tool's 1452 image bytes.
     QByteArray toolImage() const
     {
