@@ -85,7 +85,6 @@ TEST_F(OfflineMenu, RecallUnlocksWithTheFileThenStoreAndPrintGiveItBack)
     t.s().SerialNumber = 12345;
     const QByteArray site = factorySiteFile(1, 3);
     ASSERT_TRUE(writeFile(path("factory.dna"), site));
-    std::fill(t.s().ParamImage.begin(), t.s().ParamImage.end(), std::uint8_t{0xEE});
     recall(path("factory.dna"));
     expectFileRequest(false, "Recall Site File", kSiteFilter, "bin");
     EXPECT_EQ(t.s().ImageValid, 1);
