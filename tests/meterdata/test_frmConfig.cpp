@@ -1,44 +1,26 @@
 // The configuration menu through its controls, on the in-memory port: locking, unlocking with the
 // meter's identity and checksum, reload, checksum, send and back.
 
-#include "link/modComFun.h"
 #include "meterdata/frmConfig.h"
-#include "meterdata/modBinaryRW.h"
+#include "support/bytes.h"
 #include "support/fakesession.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <numeric>
+
+using namespace testbytes;
+
 namespace {
 
-QByteArray qbytes(const std::vector<std::uint8_t>& v)
-{
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-
-PictureButton* button(QWidget& w, const QString& name)
-{
-    auto* b = w.findChild<PictureButton*>(name);
-    EXPECT_NE(b, nullptr) << name.toStdString();
-    return b;
-}
-
-// A read answer: chunk mark, total words, n words from `image` starting at word `first`.
-QByteArray readAnswer(const std::vector<std::uint8_t>& image, int first, int n, int total)
-{
-    std::vector<std::uint8_t> payload{0, static_cast<std::uint8_t>(first == 0 ? 0 : 1),
-                                      static_cast<std::uint8_t>(total & 0xFF), static_cast<std::uint8_t>(total >> 8),
-                                      static_cast<std::uint8_t>(n), 0};
-    payload.insert(payload.end(), image.begin() + 2 * first, image.begin() + 2 * (first + n));
-    return qbytes(modComFun::AnswerFrame(17, modComFun::ReadImage, payload));
-}
+const QByteArray kReadRequest = qbytes(withCrc({17, 32, 0xEF, 0xCD, 0, 0}));
 
 struct ConfigTest : ::testing::Test {
     TestSession t;
     frmConfig* cfg = nullptr;
-    std::vector<std::uint8_t> image = std::vector<std::uint8_t>(1452);
+    Bytes image = Bytes(1452);
     void SetUp() override
     {
         for (std::size_t i = 0; i < image.size(); ++i)
@@ -48,13 +30,22 @@ struct ConfigTest : ::testing::Test {
         cfg = &t.s().windows().get<frmConfig>();
         ASSERT_NE(t.port, nullptr);
     }
-    // Answers identification and then the read, 122 words a block.
-    void answerSetup(std::uint8_t model = 1)
+    PictureButton* button(const QString& name)
     {
-        t.port->receive(qbytes(modComFun::AnswerFrame(17, modComFun::Identify, {0, 0, model, 3, 0x39, 0x30})));
+        auto* b = cfg->findChild<PictureButton*>(name);
+        EXPECT_NE(b, nullptr) << name.toStdString();
+        return b;
+    }
+    // Answers identification and then the read, 122 words a block (chunk mark, total words, n, 0, data).
+    void answerSetup()
+    {
+        t.port->receive(qbytes(withCrc({17, 34, 0, 0, 1, 3, 0x39, 0x30})));
         for (int first = 0; first < 726; first += 122) {
             ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 500));
-            t.port->receive(readAnswer(image, first, std::min(122, 726 - first), 726));
+            const int n = std::min(122, 726 - first);
+            Bytes answer{17, 32, 0, static_cast<std::uint8_t>(first != 0), 0xD6, 0x02, static_cast<std::uint8_t>(n), 0};
+            answer.insert(answer.end(), image.begin() + 2 * first, image.begin() + 2 * (first + n));
+            t.port->receive(qbytes(withCrc(answer)));
             TestSession::pump(60);
         }
     }
@@ -67,58 +58,44 @@ TEST_F(ConfigTest, SetupLocksTheMenuThenUnlocksItWithIdentityAndChecksum)
     EXPECT_EQ(cfg->windowTitle(), "Electronics Setup");
     EXPECT_TRUE(cfg->isVisible());
     EXPECT_FALSE(t.start().isVisible());
-    EXPECT_FALSE(button(*cfg, "imgStore_1")->isVisible());
-    EXPECT_FALSE(button(*cfg, "imgSendSite_1")->isVisible());
-    for (const char* name : {"imgChannel_1", "imgGlobal_1", "imgCurent", "imgLogic", "imgZero", "imgCal", "ImgRespns"})
-        EXPECT_FALSE(button(*cfg, name)->isEnabled()) << name;
-    for (const char* name : {"imgRecall_1", "imgReload", "imgCKreload", "imgBack"})
-        EXPECT_TRUE(button(*cfg, name)->isEnabled() && button(*cfg, name)->isVisible()) << name;
-    EXPECT_EQ(button(*cfg, "imgReload")->toolTip(), "RELOAD SITE FROM METER");
-
-    answerSetup();
-    ASSERT_EQ(t.s().ImageValid, 1);
+    QTest::mouseClick(button("imgCKreload"), Qt::LeftButton);
+    EXPECT_EQ(cfg->lblChecksum->text(), "ChkSum 0") << "the checksum of no image";
+    const char* const setup[] = {"imgChannel_1", "imgGlobal_1", "imgCurent", "imgLogic", "imgZero", "imgCal", "ImgRespns"};
+    for (bool unlocked : {false, true}) {
+        SCOPED_TRACE(unlocked ? "after the read" : "before the read");
+        EXPECT_EQ(button("imgStore_1")->isVisible(), unlocked);
+        EXPECT_EQ(button("imgSendSite_1")->isVisible(), unlocked);
+        for (const char* name : setup)
+            EXPECT_EQ(button(name)->isEnabled(), unlocked) << name;
+        for (const char* name : {"imgRecall_1", "imgReload", "imgCKreload", "imgBack"})
+            EXPECT_TRUE(button(name)->isEnabled() && button(name)->isVisible()) << name;
+        if (!unlocked)
+            answerSetup();
+    }
+    EXPECT_EQ(button("imgReload")->toolTip(), "RELOAD SITE FROM METER");
+    EXPECT_EQ(t.s().ImageValid, 1);
     EXPECT_EQ(t.s().ImageLength, 1452);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), t.s().ParamImage.begin()));
-    // The request after the last block went out too: identification, then 7 read requests.
-    EXPECT_EQ(t.port->written().count(qbytes(modComFun::CommandFrame(2, 17, 0, 0))), 7);
-
-    unsigned sum = 0;
-    for (std::uint8_t b : image)
-        sum += b;
+    EXPECT_EQ(t.port->written().count(kReadRequest), 7) << "the request after the last block goes out too";
+    const unsigned sum = std::accumulate(image.begin(), image.end(), 0u);
     EXPECT_EQ(cfg->lblModel->text(), "Model:     ARX4400LP");
     EXPECT_EQ(cfg->lblSoftVer->text(), "Version     V 3");
     EXPECT_EQ(cfg->lblSN->text(), "Serial No. FT 12345");
     EXPECT_EQ(cfg->lblChecksum->text(), "ChkSum " + QString::number(sum & 0x7FFF, 16).toUpper());
-    EXPECT_TRUE(button(*cfg, "imgStore_1")->isVisible());
-    EXPECT_TRUE(button(*cfg, "imgSendSite_1")->isVisible());
-    EXPECT_TRUE(button(*cfg, "imgChannel_1")->isEnabled());
-    EXPECT_TRUE(button(*cfg, "imgCal")->isEnabled());
     // The cells were decoded from the image.
     EXPECT_EQ(t.s().GlobalCells.NodeAddr.u, image[20]);
     EXPECT_EQ(t.s().ChannelCells[1].XducerType.u, image[1068 + 2] + 256u * image[1068 + 3]);
 
     // A language switch keeps the unlocked state; reload hides store and send again.
     QTest::mouseClick(t.start().imgLang[2], Qt::LeftButton);
-    EXPECT_TRUE(button(*cfg, "imgStore_2")->isVisible());
-    EXPECT_FALSE(button(*cfg, "imgStore_1")->isVisible());
-    QTest::mouseClick(button(*cfg, "imgReload"), Qt::LeftButton);
+    EXPECT_TRUE(button("imgStore_2")->isVisible());
+    EXPECT_FALSE(button("imgStore_1")->isVisible());
+    QTest::mouseClick(button("imgReload"), Qt::LeftButton);
     EXPECT_EQ(t.s().ImageValid, 0);
-    EXPECT_FALSE(button(*cfg, "imgStore_2")->isVisible());
-    EXPECT_FALSE(button(*cfg, "imgSendSite_2")->isVisible());
-    EXPECT_TRUE(button(*cfg, "imgChannel_2")->isEnabled()) << "reload keeps the setup buttons as they were";
-    EXPECT_EQ(t.port->written().right(8), qbytes(modComFun::CommandFrame(2, 17, 0, 0)));
-}
-
-TEST_F(ConfigTest, OtherModelsKeepTheLabelsAndChecksumWorksWithoutAnImage)
-{
-    QTest::mouseClick(button(*cfg, "imgCKreload"), Qt::LeftButton);
-    EXPECT_EQ(cfg->lblChecksum->text(), "ChkSum 0");
-    cfg->lblModel->setText("before");
-    answerSetup(2);
-    ASSERT_EQ(t.s().ImageValid, 1);
-    EXPECT_EQ(cfg->lblModel->text(), "before");
-    EXPECT_EQ(cfg->lblChecksum->text(), "ChkSum 0");
-    EXPECT_TRUE(button(*cfg, "imgStore_1")->isVisible()) << "the menu unlocks for any model";
+    EXPECT_FALSE(button("imgStore_2")->isVisible());
+    EXPECT_FALSE(button("imgSendSite_2")->isVisible());
+    EXPECT_TRUE(button("imgChannel_2")->isEnabled()) << "reload keeps the setup buttons as they were";
+    EXPECT_EQ(t.port->written().right(8), kReadRequest);
 }
 
 TEST_F(ConfigTest, SendWritesTheEditedImageInBlocksOnlyWhenValid)
@@ -135,36 +112,28 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocksOnlyWhenValid)
     ASSERT_EQ(t.s().ImageValid, 1);
     t.s().GlobalCells.MeterName.text = "AB";
     t.port->writes.clear();
-    QTest::mouseClick(button(*cfg, "imgSendSite_1"), Qt::LeftButton);
+    QTest::mouseClick(button("imgSendSite_1"), Qt::LeftButton);
     EXPECT_TRUE(t.start().isVisible());
-    EXPECT_EQ(t.s().ParamImage[0], 'A');
-    EXPECT_EQ(t.s().ParamImage[2], ' ');
-    // First block: 56 words, flag 0, 122 bytes; each acknowledgement brings the next one.
-    QByteArray sent = t.port->written();
-    ASSERT_EQ(sent.size(), 122);
-    EXPECT_EQ(sent[4], 56);
-    EXPECT_EQ(sent[5], 0);
-    EXPECT_EQ(sent.mid(6, 4), QByteArray("AB  ", 4));
-    int flag2 = 0;
-    for (int ack = 0; ack < 13; ++ack) {
+    const std::uint8_t* sent = t.s().ParamImage.data();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(sent), 4), "AB  ") << "the cells encoded first";
+    // Frame k: node, 33, access code, n words from word 56 k, block flag, the bytes, 0, 0, CRC. 12
+    // blocks of 56 words, then 54 with flag 2, then on the last acknowledgement a 0-word frame.
+    for (int k = 0; k <= 13; ++k) {
+        SCOPED_TRACE(k);
+        const int n = k < 12 ? 56 : k == 12 ? 54 : 0, flag = k == 0 ? 0 : n < 56 ? 2 : 1;
+        Bytes frame{17, 33, 0xEF, 0xCD, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(flag)};
+        frame.insert(frame.end(), sent + 112 * k, sent + 112 * k + 2 * n);
+        frame.insert(frame.end(), {0, 0});
+        ASSERT_TRUE(TestSession::waitFor([&] { return !t.port->writes.isEmpty(); }, 500));
+        EXPECT_EQ(t.port->written(), qbytes(withCrc(frame)));
         t.port->writes.clear();
-        t.port->receive(qbytes(modComFun::AnswerFrame(17, modComFun::WriteImage, {0, 0})));
-        ASSERT_TRUE(TestSession::waitFor([&] { return !t.port->writes.isEmpty(); }, 500)) << ack;
-        sent = t.port->written();
-        flag2 += sent[5] == 2;
-        if (ack == 11) {
-            EXPECT_EQ(sent.size(), 2 * 54 + 10);
-            EXPECT_EQ(sent[5], 2);
-            EXPECT_EQ(static_cast<std::uint8_t>(sent[6]), t.s().ParamImage[2 * 672]);
-        }
+        t.port->receive(qbytes(withCrc({17, 33, 0, 0})));
     }
-    EXPECT_EQ(sent.size(), 10) << "after the last block only a 0-word frame follows";
-    EXPECT_EQ(flag2, 2);
 }
 
 TEST_F(ConfigTest, BackAndCloseReturnToTheStartWindow)
 {
-    QTest::mouseClick(button(*cfg, "imgBack"), Qt::LeftButton);
+    QTest::mouseClick(button("imgBack"), Qt::LeftButton);
     EXPECT_FALSE(cfg->isVisible());
     EXPECT_TRUE(t.start().isVisible());
     t.start().hide();
