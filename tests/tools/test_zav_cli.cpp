@@ -155,7 +155,7 @@ TEST(ZavCliSiteFiles, AuditIsThePrintSiteSheet)
     EXPECT_TRUE(fromWindow.contains("SERIAL; Serial No. FT 0\r\n"));
 
     // Another model (no identity captions) and an edited image: single channel, K factor 1.5.
-    QByteArray image = imageBytes(sim::FactoryImage());
+    QByteArray image = qbytes(sim::FactoryImage());
     image[28] = 1;
     const float k = 1.5f;
     std::memcpy(image.data() + 684 + 76, &k, sizeof k);

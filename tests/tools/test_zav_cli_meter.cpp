@@ -41,7 +41,7 @@ struct TraceLine {
 QList<TraceLine> traceLines(const QString& path)
 {
     QList<TraceLine> lines;
-    for (const QString& line : QString::fromLatin1(readAll(path)).split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line : QString::fromLatin1(fileBytes(path)).split('\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = QRegularExpression("^(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d{3}) (\\S+) ?(.*)$").match(line);
         EXPECT_TRUE(m.hasMatch()) << line.toStdString();
         if (m.hasMatch())
@@ -137,7 +137,7 @@ TEST(ZavCliWithMeter, ReadWriteReadGivesIdenticalSiteFiles)
     EXPECT_TRUE(shortRun.err.contains("nothing sent")) << describe(shortRun);
 
     // An edited image goes to the meter whole.
-    QByteArray edited = imageBytes(sim::FactoryImage());
+    QByteArray edited = qbytes(sim::FactoryImage());
     std::memcpy(edited.data(), "BENCH 7   ", 10);
     const float k = 1.25f;
     std::memcpy(edited.data() + 1068 + 76, &k, sizeof k);
@@ -150,7 +150,7 @@ TEST(ZavCliWithMeter, ReadWriteReadGivesIdenticalSiteFiles)
     std::uint8_t model = 0;
     std::uint8_t version = 0;
     ASSERT_TRUE(sim::ReadSiteFile(meterFile, saved, model, version, error)) << error;
-    EXPECT_EQ(imageBytes(saved), edited);
+    EXPECT_EQ(qbytes(saved), edited);
 
     // Read back: the same file that was written.
     const QString again = dir.filePath("again.bin");
@@ -193,7 +193,7 @@ TEST(ZavCliWithMeter, PortFromTheStoredPreferencesUnlessGiven)
     // --device names the device itself, whatever is stored.
     expectFailure(runCli({"identify", "--device", dir.filePath("absent")}, home), 3, dir.filePath("absent"));
     // The preferences are the window tool's: read, never written.
-    EXPECT_EQ(readAll(home.storeFile()), store);
+    EXPECT_EQ(fileBytes(home.storeFile()), store);
 }
 
 TEST(ZavCliWithMeter, ProgressGoesToStandardErrorOnATerminal)
@@ -226,7 +226,7 @@ TEST(ZavCliWithScriptedMeter, RefusedImageAndAnswersThatDoNotContinue)
 {
     ConfigHome home;
     QTemporaryDir dir;
-    QByteArray image = imageBytes(sim::FactoryImage());
+    QByteArray image = qbytes(sim::FactoryImage());
     for (int i = 0; i < image.size(); ++i)
         image[i] = static_cast<char>(image[i] ^ (i * 7));
     const QString file = dir.filePath("site.bin");
