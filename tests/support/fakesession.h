@@ -21,9 +21,10 @@
 struct TestSession {
     enum class Port { Fake, Real };
 
-    explicit TestSession(Port kind = Port::Fake)
+    // `d` answers the boxes: the scripted service, or a test's own kind of it.
+    explicit TestSession(Port kind = Port::Fake,
+                         std::unique_ptr<ScriptedDialogService> d = std::make_unique<ScriptedDialogService>())
     {
-        auto d = std::make_unique<ScriptedDialogService>();
         dialogs = d.get();
         Session::SerialFactory factory;
         if (kind == Port::Fake) {
