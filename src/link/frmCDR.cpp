@@ -87,12 +87,15 @@ void frmCDR::openFailed(const QString& errorText)
 
 void frmCDR::askWorkOffline(Failure why)
 {
-    if (!interactive)
+    // A request that fails while the question is open (a poll behind the box) does not ask again.
+    if (!interactive || m_askingOffline)
         return;
+    m_askingOffline = true;
     const auto answer = m_dialogs.message(QStringLiteral("Work Offline?"),
                                           why == Failure::NoPort ? QStringLiteral("No Com Port Found")
                                                                  : QStringLiteral("Communication Failed"),
                                           DialogService::Buttons::YesNo, DialogService::Icon::Question);
+    m_askingOffline = false;
     emit offlineChoice(why, answer == DialogService::Answer::Yes);
 }
 
@@ -246,11 +249,7 @@ void frmCDR::tmrTimeOut_Timer()
     // The polling windows stop waiting and poll on, also behind the box; a poll that times out
     // while the box is still open does not open a second one.
     emit timedOut();
-    if (m_askingTimeOut)
-        return;
-    m_askingTimeOut = true;
     askWorkOffline(Failure::TimeOut);
-    m_askingTimeOut = false;
 }
 
 void frmCDR::Stop_COM(std::int16_t& Cancel)

@@ -118,6 +118,6 @@ private:
     DialogService& m_dialogs;
     // Since the last request left: the time-out is never shorter than kResponseMs from there.
     QElapsedTimer m_sentAt;
-    // The time-out box is open.
-    bool m_askingTimeOut = false;
+    // "Work Offline?" is being asked.
+    bool m_askingOffline = false;
 };

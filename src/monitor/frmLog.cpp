@@ -323,7 +323,11 @@ void frmLog::LinkTimedOut()
 
 void frmLog::LinkFailed()
 {
+    // A running log keeps its period: the port is tried again at the next tick (an adapter
+    // plugged back in is found then).
     m_session.PollBusy = 0;
+    if (Logging == 1)
+        tmrUpDate->start();
 }
 
 void frmLog::Setform()

@@ -51,7 +51,8 @@ public:
     // The link gave up on the answer (3 s without one): the poll is no longer in flight, and a
     // running log polls again at its next tick.
     void LinkTimedOut();
-    // The port could not be opened or written: the poll never left.
+    // The port could not be opened or written: the poll never left, and a running log polls
+    // again at its next tick.
     void LinkFailed();
 
     // Control handlers.

@@ -284,6 +284,7 @@ TEST(DataLogWindow, PollsShowsAveragesAndCarriesBatchCommands)
     w.tmrUpDate_Timer();
     EXPECT_EQ(t.dialogs->count("Work Offline?", "No Com Port Found"), 1) << said(t);
     EXPECT_EQ(t.s().PollBusy, 0) << "the poll never left";
+    EXPECT_TRUE(w.tmrUpDate->isActive()) << "the log polls on at its next tick";
     EXPECT_EQ(t.port->written().size(), sent);
     t.port->failOpen = false;
     EXPECT_TRUE(tick(t, w, poll(1, 2)));
