@@ -1,10 +1,10 @@
-// The built zav-meter-sim program: its command line, and whole exchanges over a real
-// pseudo-terminal (its own, or a serial device given with --device), ended by a signal.
+// The built zav-meter-sim program: its exit codes and messages, its own pseudo-terminal with a
+// link, a serial device given with --device with a log, and its end by SIGTERM or SIGINT with the
+// summary line.
 
-#include "simtest.h"
-
-#include "imagefile.h"
+#include "link/modComFun.h"
 #include "options.h"
+#include "support/bytes.h"
 #include "support/pty.h"
 
 #include <QCoreApplication>
@@ -18,12 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
-using namespace simtest;
+using testbytes::Bytes;
 
 namespace {
 
@@ -42,188 +38,100 @@ QString start(QProcess& p, const QStringList& args)
     return QString::fromLocal8Bit(p.readLine()).trimmed();
 }
 
-// Ends the simulator with a signal; returns the rest of its standard output.
+// Runs the simulator to its end: exit code (-1 if it did not exit), standard output and error.
+std::tuple<int, QString, QString> run(const QStringList& args)
+{
+    QProcess p;
+    p.start(kSim, args);
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit)
+        return {-1, {}, {}};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// Ends the simulator with a signal: it exits 0 after printing one more line, which is returned.
 QString stop(QProcess& p, int signal)
 {
     ::kill(static_cast<pid_t>(p.processId()), signal);
     EXPECT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
-// The tool's side of the line, as plain POSIX calls on the device path.
-class Port {
-public:
-    explicit Port(const QString& path)
-    {
-        m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios tio{};
-        if (m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::tcsetattr(m_fd, TCSANOW, &tio);
-        }
-    }
-    ~Port()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool ok() const { return m_fd >= 0; }
-
-    // Writes a request and collects the answer the way the tool does: everything until 50 ms of
-    // silence, waiting up to firstMs for the first byte.
-    Bytes exchange(const Bytes& request, int firstMs = 3000)
-    {
-        EXPECT_EQ(::write(m_fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-        Bytes got;
-        for (;;) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, got.empty() ? firstMs : 50) <= 0)
-                return got;
-            std::uint8_t buf[512];
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n > 0)
-                got.insert(got.end(), buf, buf + n);
-        }
-    }
-
-private:
-    int m_fd = -1;
-};
-
-Bytes expectedIdentification(std::uint8_t model, std::uint8_t version, std::uint16_t serial)
-{
-    return testbytes::withCrc({17, 34, 0, 0, model, version, static_cast<std::uint8_t>(serial & 0xFF),
-                               static_cast<std::uint8_t>(serial >> 8)});
+    const QStringList rest = QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(rest.size(), 1) << rest.join('\n').toStdString();
+    return rest.value(0);
 }
 
 } // namespace
 
-TEST(MeterSimProgram, HelpAndBadOptionsPrintWhatTheParserSaysAndExitWithItsCode)
+TEST(MeterSimProgram, ExitsAsItsParserSaysAndRefusesSiteFilesItCannotLoad)
 {
+    // The usage line names the running program: here this test, there the simulator.
+    const auto asSim = [](const std::string& text) {
+        return QString::fromStdString(text).replace(QCoreApplication::arguments().constFirst(), kSim);
+    };
     for (const QStringList& args : {QStringList{"--help"}, QStringList{"--bogus"}, QStringList{"--split", "2"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         const sim::ParseResult parsed = sim::ParseOptions(QStringList{kSim} << args);
         ASSERT_GE(parsed.exitCode, 0);
-        QProcess p;
-        p.start(kSim, args);
-        ASSERT_TRUE(p.waitForFinished(10000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), parsed.exitCode);
-        // The usage line names the running program: here this test, there the simulator.
-        const auto asSim = [](const std::string& text) {
-            return QString::fromStdString(text).replace(QCoreApplication::arguments().constFirst(), kSim);
-        };
-        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()), asSim(parsed.out));
-        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()), asSim(parsed.err));
+        EXPECT_EQ(run(args), std::make_tuple(parsed.exitCode, asSim(parsed.out), asSim(parsed.err)));
     }
 
-    // A site file that is not one is refused before the line is opened.
+    // Files that are not site files: exit 1 with the reason, before the line is opened.
     QTemporaryDir dir;
-    const QString junk = QDir(dir.path()).filePath(QStringLiteral("junk.bin"));
-    ASSERT_TRUE(testbytes::writeFile(junk, QByteArray(100, 'x')));
-    QProcess refused;
-    refused.start(kSim, {QStringLiteral("--image"), junk});
-    ASSERT_TRUE(refused.waitForFinished(10000));
-    EXPECT_EQ(refused.exitCode(), 1);
-    EXPECT_TRUE(refused.readAllStandardOutput().isEmpty());
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("site.bin"));
+    for (const auto& [bytes, why] : std::vector<std::pair<QByteArray, QString>>{
+             {QByteArray(100, 'x'), "holds 100 bytes"}, {QByteArray(1455, 'x'), "checksum"}}) {
+        SCOPED_TRACE(why.toStdString());
+        ASSERT_TRUE(testbytes::writeFile(path, bytes));
+        const auto [code, out, err] = run({QStringLiteral("--image"), path});
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(out.isEmpty() && err.startsWith(QLatin1String("zav-meter-sim: ")) && err.contains(why))
+            << err.toStdString();
+    }
 }
 
-TEST(MeterSimProgram, IdentifiesAndReadsTheImageOverItsPseudoTerminalThenStopsOnSigterm)
+TEST(MeterSimProgram, OnItsPseudoTerminalItMakesTheLinkThenStopsOnSigterm)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString link = QDir(dir.path()).filePath(QStringLiteral("meter"));
-    const QString logPath = QDir(dir.path()).filePath(QStringLiteral("meter.log"));
     QProcess sim;
-    const QString path = start(sim, {"--baud", "115200", "--turnaround", "1", "--serial", "4660", "--link", link,
-                                     "--log", logPath});
+    const QString path = start(sim, {"--link", link});
     ASSERT_TRUE(path.startsWith(QStringLiteral("/dev/pts/"))) << path.toStdString();
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), path);
-
-    {
-        Port port(link);
-        ASSERT_TRUE(port.ok());
-        EXPECT_EQ(port.exchange(identify()), expectedIdentification(1, 3, 4660));
-        const Transfer image = collect([&] { return port.exchange(readImage()); }, mc::ReadImage);
-        EXPECT_EQ(image.data, sim::FactoryImage());
-        EXPECT_EQ(image.blocks, 6);
-        EXPECT_EQ(port.exchange(readImage())[1], 37);
-        // Nothing comes back for a request with a bad CRC.
-        Bytes bad = identify();
-        bad[6] ^= 0xFF;
-        EXPECT_TRUE(port.exchange(bad, 200).empty());
-    }
-    // The tool closes and opens the port again: the meter is still there.
-    {
-        Port port(path);
-        ASSERT_TRUE(port.ok());
-        EXPECT_EQ(port.exchange(identify()), expectedIdentification(1, 3, 4660));
-    }
-
-    const QString rest = stop(sim, SIGTERM);
-    const QStringList lines = rest.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 1) << rest.toStdString();
-    for (const char* count : {"32:7", "34:2", "ignored 1"})
-        EXPECT_TRUE(lines[0].contains(QLatin1String(count))) << count << " in " << rest.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(link));
-
-    const QString logText = QString::fromLatin1(testbytes::fileBytes(logPath));
-    // Time-stamped hex lines, requests and answers.
-    const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
-    int rx = 0, tx = 0;
-    for (const QString& l : logText.split('\n', Qt::SkipEmptyParts)) {
-        EXPECT_TRUE(stamped.match(l).hasMatch()) << l.toStdString();
-        rx += l.contains(QStringLiteral(" RX 11 22 EF CD 00 00"));
-        tx += l.contains(QStringLiteral(" TX 11 22 00 00 01 03 34 12"));
-    }
-    EXPECT_EQ(rx, 3); // two good identifications, one with a bad CRC
-    EXPECT_EQ(tx, 2);
-    EXPECT_TRUE(logText.contains(QStringLiteral("(ignored: bad CRC)")));
+    EXPECT_EQ(stop(sim, SIGTERM), QStringLiteral("zav-meter-sim: answered none (0 in all); ignored 0; faults drop:0 "
+                                                 "corrupt:0 split:0 noise:0 foreign:0 delay:0"));
+    EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link is removed at exit";
 }
 
-TEST(MeterSimProgram, OnADeviceItSplitsAnswersAndSavesWrittenImagesThenStopsOnSigint)
+TEST(MeterSimProgram, OnADeviceItAnswersAndLogsThenStopsOnSigint)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    const QString site = QDir(dir.path()).filePath(QStringLiteral("site.bin"));
-    std::string error;
-    ASSERT_TRUE(sim::WriteSiteFile(site.toStdString(), sim::FactoryImage(), 1, 3, error)) << error;
-
+    const QString logPath = QDir(dir.path()).filePath(QStringLiteral("meter.log"));
     QProcess sim;
-    const QString path = start(sim, {"--device", pty.slavePath(), "--baud", "115200", "--split", "1", "--seed", "5",
-                                     "--image", site, "--save"});
-    ASSERT_EQ(path, pty.slavePath());
+    ASSERT_EQ(start(sim, {"--device", pty.slavePath(), "--baud", "115200", "--serial", "4660", "--split", "1", "--log",
+                          logPath}),
+              pty.slavePath());
+    // A request with a bad CRC and an identification in one write: one answer, sent in two parts.
+    const Bytes identify = modComFun::CommandFrame(3, 17, 0, 0);
+    Bytes bad = identify;
+    bad[6] ^= 0xFF;
+    pty.write(testbytes::qbytes(bad) + testbytes::qbytes(identify));
+    EXPECT_EQ(testbytes::fromQ(pty.read(10, 3000)), testbytes::withCrc({17, 34, 0, 0, 1, 3, 0x34, 0x12}));
+    const QString summary = stop(sim, SIGINT);
+    EXPECT_EQ(summary, QStringLiteral("zav-meter-sim: answered 34:1 (1 in all); ignored 1; faults drop:0 corrupt:0 "
+                                      "split:1 noise:0 foreign:0 delay:0"));
 
-    // The identification answer arrives in two parts (counted in the summary below).
-    pty.write(testbytes::qbytes(identify()));
-    const QByteArray first = pty.read(1, 3000);
-    ASSERT_FALSE(first.isEmpty());
-    const QByteArray second = pty.read(10 - static_cast<int>(first.size()), 3000);
-    EXPECT_EQ(testbytes::fromQ(first + second), expectedIdentification(1, 3, 12345));
-
-    // A written image replaces the meter's and is saved to its site file.
-    Bytes edited = sim::FactoryImage();
-    mc::TextToField("SAVED", edited.data());
-    int sent = 0;
-    for (int flag = 0; flag != 2;) {
-        const int n = std::min(56, 726 - sent);
-        flag = n < 56 ? 2 : (sent == 0 ? 0 : 1);
-        pty.write(testbytes::qbytes(writeBlock(edited, sent, n, flag)));
-        sent += n;
-        const QByteArray a = pty.read(6, 3000);
-        if (flag != 2) // acknowledged with the words received so far
-            ASSERT_EQ(testbytes::fromQ(a), testbytes::withCrc({17, 33, std::uint8_t(sent % 256), std::uint8_t(sent / 256)}));
-        else
-            EXPECT_EQ(a[1], 37);
-    }
-    const QByteArray file = testbytes::fileBytes(site);
-    ASSERT_EQ(file.size(), 1455);
-    EXPECT_EQ(testbytes::fromQ(file.mid(3)), edited);
-
-    const QString rest = stop(sim, SIGINT);
-    for (const char* count : {"34:1", "33:13", "split:14"})
-        EXPECT_TRUE(rest.contains(QLatin1String(count))) << count << " in " << rest.toStdString();
+    // The log: time-stamped lines for the start, each request and answer in hex, and the summary.
+    const QStringList log = QString::fromLatin1(testbytes::fileBytes(logPath)).split('\n', Qt::SkipEmptyParts);
+    const QString stamp = QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    const QStringList expected = {
+        "meter on " + QRegularExpression::escape(pty.slavePath()) + " \\(node 17, 115200 baud\\)",
+        "RX 11 22 EF CD 00 00 \\w\\w \\w\\w \\(ignored: bad CRC\\)", "RX 11 22 EF CD 00 00 \\w\\w \\w\\w",
+        "TX 11 22 00 00 01 03 34 12 \\w\\w \\w\\w \\[split\\]", QRegularExpression::escape(summary)};
+    ASSERT_EQ(log.size(), expected.size()) << log.join('\n').toStdString();
+    for (qsizetype i = 0; i < log.size(); ++i)
+        EXPECT_TRUE(QRegularExpression(stamp + expected[i] + '$').match(log[i]).hasMatch()) << log[i].toStdString();
 }
