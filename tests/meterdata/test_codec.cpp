@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace modData;
@@ -123,21 +124,15 @@ TEST(CellMap, EveryCellAtItsPlace)
     EXPECT_EQ(d->GlobalCells.MeterName.text, "ABC");
     EXPECT_EQ(&d->LogicInputMode(), &d->AuxWords[1]);
 
-    const std::vector<Expected> layout = Layout(*d);
-    std::vector<int> cover(1452, 0);
+    // Every cell inside 0..1451 (overlaps show in the encoding test).
     std::vector<std::pair<int, const ParameterCell*>> inOrder;
-    for (const Expected& e : layout) {
+    for (const Expected& e : Layout(*d)) {
         SCOPED_TRACE(e.what);
         EXPECT_EQ(e.cell->offset, e.offset);
         EXPECT_EQ(static_cast<int>(e.cell->kind), static_cast<int>(e.kind));
+        ASSERT_TRUE(e.offset >= 0 && e.offset + Size(e.kind) <= 1452);
         inOrder.emplace_back(e.offset, e.cell);
-        // No overlap, all inside 0..1451.
-        ASSERT_GE(e.offset, 0);
-        ASSERT_LE(e.offset + Size(e.kind), 1452);
-        for (int i = 0; i < Size(e.kind); ++i)
-            EXPECT_EQ(++cover[static_cast<std::size_t>(e.offset + i)], 1) << "overlap at " << e.offset + i;
     }
-    EXPECT_EQ(cover[1451], 1) << "the last image byte is used";
 
     // The codec walks exactly these cells, in ascending image order.
     std::sort(inOrder.begin(), inOrder.end());
@@ -161,9 +156,8 @@ TEST(Codec, DecodesEachKindAndEncodesBackEveryByte)
     std::uint8_t* p = d->ParamImage.data();
     std::memcpy(p, "Meter 1\xE9  ", 10);
     p[20] = 17;
-    p[686] = p[687] = 0xFF;                                                  // channel 0 XducerType
-    p[1068 + 64] = 0x40;                                                     // channel 1 SigMode 0x8040
-    p[1068 + 65] = 0x80;
+    testbytes::putLE(p + 686, 0xFFFF, 2);                                    // channel 0 XducerType
+    testbytes::putLE(p + 1068 + 64, 0x8040, 2);                              // channel 1 SigMode
     testbytes::putLE(p + 1116, std::bit_cast<std::uint32_t>(0.0254f), 4);   // channel 1 PipeID
     testbytes::putLE(p + 592 + 12, std::bit_cast<std::uint32_t>(-12.0f), 4); // loop 3 OutMin
     testbytes::putLE(p + 616, 2, 2);                                         // LogicInputMode
@@ -197,11 +191,14 @@ TEST(Codec, EncodesEachKindAndNothingElse)
     });
     EncodeImage(*d);
 
+    // Which cell owns each image byte: no byte two, and the last image byte one.
     std::vector<int> owner(2001, -1);
     const auto layout = Layout(*d);
     for (std::size_t i = 0; i < layout.size(); ++i)
         for (int k = 0; k < Size(layout[i].kind); ++k)
-            owner[static_cast<std::size_t>(layout[i].offset + k)] = static_cast<int>(i);
+            EXPECT_EQ(std::exchange(owner[static_cast<std::size_t>(layout[i].offset + k)], static_cast<int>(i)), -1)
+                << layout[i].what << " overlaps at " << layout[i].offset + k;
+    EXPECT_GE(owner[1451], 0);
 
     const std::uint8_t text[10] = {'A', 'B', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     const std::uint8_t word[2] = {0xEF, 0xBE};
@@ -274,15 +271,11 @@ TEST(TransducerDefaults, TableValues)
     auto d = std::make_unique<MeterData>();
     FillTransducerDefaults(*d);
     const auto& t = d->TransducerDefaults;
-    // column, row, value.
-    std::vector<std::tuple<int, int, float>> values = {
-        {1, 6, 0.681998f}, {4, 8, 5.73e-6f}, {4, 1, 5.4e-6f}, {15, 11, 0.0f}, {15, 0, 0.0f},
-        {0, 8, 0.0f} /* listed 0 */, {3, 10, 2000.0f}, {5, 8, 1500.0f}, {7, 1, 999.8f}, {10, 9, 0.05f},
-        {11, 8, 0.015875f}, {14, 3, 1.46e-4f}};
-    for (int r = 1; r <= 10; ++r) {
-        values.emplace_back(15, r, 50.0f);
-        values.emplace_back(16, r, 15.0f);
-    }
+    // column, row, value; columns 15 and 16 hold 50 and 15 in rows 1-10.
+    const std::tuple<int, int, float> values[] = {
+        {1, 6, 0.681998f}, {4, 8, 5.73e-6f}, {4, 1, 5.4e-6f}, {0, 8, 0.0f} /* listed 0 */, {3, 10, 2000.0f},
+        {5, 8, 1500.0f}, {7, 1, 999.8f}, {10, 9, 0.05f}, {11, 8, 0.015875f}, {14, 3, 1.46e-4f}, {15, 0, 0.0f},
+        {15, 1, 50.0f}, {15, 10, 50.0f}, {15, 11, 0.0f}, {16, 1, 15.0f}, {16, 10, 15.0f}, {16, 11, 0.0f}};
     for (const auto& [column, row, value] : values) {
         EXPECT_EQ(t[static_cast<std::size_t>(31 * row + column)], value) << column << "," << row;
         EXPECT_EQ(d->TransducerDefault(column, row), value) << column << "," << row;
