@@ -67,7 +67,7 @@ TEST_F(LinkTest, AnswerIsAssembledUntilFiftyMillisecondsOfSilenceAndRoutedToRcvI
     TestSession::pump(15);
     t.port->receive(answer.mid(6, 1));
     t.port->queueInput(answer.mid(7));
-    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel != 0; }, 500));
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel != 0; }, 3000));
     EXPECT_EQ(t.s().MeterModel, 1);
     EXPECT_EQ(t.s().FirmwareVersion, 5);
     EXPECT_EQ(t.s().SerialNumber, 12345);
@@ -193,7 +193,7 @@ TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
     EXPECT_EQ(t.dialogs->asked.size(), 2) << "the time-out repeated itself";
 
     t.port->receive(idAnswer());
-    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 300));
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 3000));
 }
 
 TEST_F(LinkTest, PortNotificationsShowTheirTextsOnce)
@@ -262,7 +262,7 @@ TEST_F(LinkTest, AnyBytesOnTheLineLeaveTheLinkWorking)
     TestSession::pump(70);
     t.s().MeterModel = 0;
     t.port->receive(idAnswer());
-    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 300));
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 3000));
 }
 
 TEST(LinkLoading, StoredPreferencesAreAppliedUntilOneIsRejected)

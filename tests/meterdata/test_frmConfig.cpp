@@ -41,7 +41,7 @@ struct ConfigTest : ::testing::Test {
     {
         t.port->receive(qbytes(withCrc({17, 34, 0, 0, 1, 3, 0x39, 0x30})));
         for (int first = 0; first < 726; first += 122) {
-            ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 500));
+            ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 3000));
             const int n = std::min(122, 726 - first);
             Bytes answer{17, 32, 0, static_cast<std::uint8_t>(first != 0), 0xD6, 0x02, static_cast<std::uint8_t>(n), 0};
             answer.insert(answer.end(), image.begin() + 2 * first, image.begin() + 2 * (first + n));
@@ -124,7 +124,7 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocksOnlyWhenValid)
         Bytes frame{17, 33, 0xEF, 0xCD, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(flag)};
         frame.insert(frame.end(), sent + 112 * k, sent + 112 * k + 2 * n);
         frame.insert(frame.end(), {0, 0});
-        ASSERT_TRUE(TestSession::waitFor([&] { return !t.port->writes.isEmpty(); }, 500));
+        ASSERT_TRUE(TestSession::waitFor([&] { return !t.port->writes.isEmpty(); }, 3000));
         EXPECT_EQ(t.port->written(), qbytes(withCrc(frame)));
         t.port->writes.clear();
         t.port->receive(qbytes(withCrc({17, 33, 0, 0})));

@@ -56,7 +56,7 @@ TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
 
     // Nothing answers: after 3 s the silent session asks; the missing port never does.
     EXPECT_FALSE(TestSession::waitFor([&] { return !silent.dialogs->asked.isEmpty(); }, 2700));
-    ASSERT_TRUE(TestSession::waitFor([&] { return !silent.dialogs->asked.isEmpty(); }, 800));
+    ASSERT_TRUE(TestSession::waitFor([&] { return !silent.dialogs->asked.isEmpty(); }, 3000));
     EXPECT_EQ(silent.dialogs->asked[0].text, "Work Offline?");
     EXPECT_EQ(silent.dialogs->asked[0].title, "Communication Failed");
     EXPECT_TRUE(silent.start().isVisible());
