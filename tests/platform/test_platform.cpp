@@ -102,7 +102,7 @@ TEST(TwipsAndColours, Conversions)
         EXPECT_EQ(Shape::toColor(value), colour) << value;
 }
 
-TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
+TEST(QtSerialLayer, OpensAPseudoTerminalAndSaysWhyADeviceDoesNotOpen)
 {
     SettingsStore store;
     store.clear();
@@ -119,8 +119,12 @@ TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
     store.setValue("Ports", "Com2", "/nonexistent/ttyQQ");
     ASSERT_TRUE(port.setPortNumber(2, &error));
     EXPECT_FALSE(port.open(&error));
-    EXPECT_TRUE(error.contains("/nonexistent/ttyQQ")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith("The serial port /nonexistent/ttyQQ was not found.")) << error.toStdString();
     EXPECT_FALSE(port.isOpen());
+    const QString denied = QtSerialDevice::openFailureText(QtSerialDevice::OpenFailure::NoPermission, "/dev/ttyUSB0",
+                                                           "Permission denied");
+    EXPECT_TRUE(denied.contains("\"dialout\"") && denied.contains("sudo usermod -aG dialout $USER"))
+        << denied.toStdString();
 
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
@@ -128,6 +132,10 @@ TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
     ASSERT_TRUE(port.open(&error)) << error.toStdString();
     EXPECT_EQ(port.deviceName(), pty.slavePath());
     EXPECT_FALSE(port.setPortNumber(3, &error)) << "the port number stays while the port is open";
+    QtSerialDevice other(store);
+    ASSERT_TRUE(other.setPortNumber(2, &error));
+    EXPECT_FALSE(other.open(&error));
+    EXPECT_TRUE(error.contains("in use by another program")) << error.toStdString();
     int notifications = 0;
     QObject::connect(&port, &SerialDevice::comm, [&](int code, const QString&) { notifications += code == 2; });
     EXPECT_TRUE(port.write(QByteArray("\x11\x22", 2)));

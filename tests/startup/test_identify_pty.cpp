@@ -92,7 +92,7 @@ TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
     EXPECT_EQ(missing.dialogs->asked.size(), 1);
 }
 
-TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByName)
+TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByNameAndOpensAgainOnTheNextRequest)
 {
     auto pty = std::make_unique<PtyPair>();
     ASSERT_TRUE(pty->ok());
@@ -110,6 +110,14 @@ TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByName)
     ASSERT_EQ(t.dialogs->count(t.dialogs->asked[0].text, "Click Cancel to quit, OK to ignore."), 1)
         << t.dialogs->transcript().join('\n').toStdString();
     EXPECT_TRUE(t.dialogs->asked[0].text.contains(device)) << t.dialogs->asked[0].text.toStdString();
+    EXPECT_TRUE(t.dialogs->asked[0].text.contains("unplugged")) << t.dialogs->asked[0].text.toStdString();
     EXPECT_FALSE(t.link().MSComm1->isOpen());
 
+    // The adapter comes back (here: as another pseudo-terminal): the next request opens it.
+    PtyPair again;
+    ASSERT_TRUE(again.ok());
+    t.s().settings().setValue("Ports", "Com1", again.slavePath());
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
+    EXPECT_EQ(again.read(8, 1000).size(), 8);
+    t.link().tmrTimeOut->stop();
 }
