@@ -24,17 +24,20 @@ void InstallWindowTool(Session& session)
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });
 
     // "Work Offline?": Yes shows the configuration menu (the session turns offline), No returns
-    // to the start window (after "No Com Port Found" the port settings dialog follows there once
-    // it exists).
+    // to the start window; after "No Com Port Found" the port settings dialog follows there, so
+    // that the user can choose another port.
     session.onLink(&session, [&w](frmCDR& link) {
-        QObject::connect(&link, &frmCDR::offlineChoice, &link, [&w](frmCDR::Failure, bool workOffline) {
+        QObject::connect(&link, &frmCDR::offlineChoice, &link, [&w](frmCDR::Failure why, bool workOffline) {
             if (workOffline) {
                 w.get<frmConfig>().show();
                 return;
             }
             if (auto* config = w.find<frmConfig>())
                 config->hide();
-            w.get<frmStart>().show();
+            frmStart& start = w.get<frmStart>();
+            start.show();
+            if (why == frmCDR::Failure::NoPort)
+                start.OpenPortSettings();
         });
     });
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 class DialogService;
+class QDialog;
 class SerialDevice;
 class SettingsStore;
 
@@ -66,6 +67,9 @@ public:
     // Ends the program (the start window's unload, once the port is closed). main connects it to
     // the application's quit; the tests record it.
     std::function<void()> endProgram;
+    // Runs a modal dialog of the window tool; unset, the dialog runs its own event loop (exec).
+    // The tests drive the dialog here instead of waiting on it.
+    std::function<void(QDialog&)> runModal;
     bool programEnded = false;
     void EndProgram();
 

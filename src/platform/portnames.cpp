@@ -91,6 +91,35 @@ QString stableAlias(const QString& device, const QString& byIdDir)
     return device;
 }
 
+QList<DetectedDevice> detectedDevices()
+{
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    QStringList locations;
+    for (const QSerialPortInfo& info : infos)
+        locations << info.systemLocation();
+    QList<DetectedDevice> out;
+    for (const QString& location : orderDevices(locations)) {
+        const auto info = std::find_if(infos.begin(), infos.end(),
+                                       [&](const QSerialPortInfo& i) { return i.systemLocation() == location; });
+        QStringList about;
+        if (!info->manufacturer().isEmpty())
+            about << info->manufacturer();
+        if (!info->description().isEmpty() && info->description() != info->manufacturer())
+            about << info->description();
+        if (!info->serialNumber().isEmpty())
+            about << QStringLiteral("serial %1").arg(info->serialNumber());
+        if (info->hasVendorIdentifier() && info->hasProductIdentifier())
+            about << QStringLiteral("USB %1:%2")
+                         .arg(info->vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                         .arg(info->productIdentifier(), 4, 16, QLatin1Char('0'));
+        const QString path = stableAlias(location);
+        if (path != location)
+            about << info->portName();
+        out.append({path, about.join(QStringLiteral(", "))});
+    }
+    return out;
+}
+
 QString deviceForPort(int n, const SettingsStore& store)
 {
 #ifdef Q_OS_WIN
@@ -102,13 +131,10 @@ QString deviceForPort(int n, const SettingsStore& store)
         return stored;
     if (n < 1)
         return {};
-    QStringList devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices << info.systemLocation();
-    devices = orderDevices(devices);
+    const QList<DetectedDevice> devices = detectedDevices();
     if (n > devices.size())
         return {};
-    return stableAlias(devices.at(n - 1));
+    return devices.at(n - 1).path;
 #endif
 }
 

@@ -2,6 +2,7 @@
 // Which device a port number names.
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 class SettingsStore;
@@ -20,6 +21,15 @@ QStringList orderDevices(QStringList devices);
 // settings store, else the n-th serial device the system reports (its stable /dev/serial/by-id alias
 // where one exists). Empty when there is none.
 QString deviceForPort(int n, const SettingsStore& store);
+
+// A serial device the system reports: its stable name, and what the system says of it (maker,
+// product, serial number, USB vendor and product codes, its kernel name when the stable name differs).
+struct DetectedDevice {
+    QString path;
+    QString description;
+};
+// The system's serial devices in the order port numbers count them.
+QList<DetectedDevice> detectedDevices();
 
 // The /dev/serial/by-id alias of a device, or the device itself when it has none.
 QString stableAlias(const QString& device, const QString& byIdDir = QStringLiteral("/dev/serial/by-id"));

@@ -2,6 +2,14 @@
 
 #include "platform/portnames.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 QtSerialDevice::QtSerialDevice(const SettingsStore& store, QObject* parent)
     : SerialDevice(parent), m_store(store)
 {
@@ -15,29 +23,52 @@ QtSerialDevice::~QtSerialDevice()
         m_port.close();
 }
 
-QString QtSerialDevice::openFailureText(QSerialPort::SerialPortError error, const QString& device, const QString& detail)
+QtSerialDevice::OpenFailure QtSerialDevice::classify(QSerialPort::SerialPortError error, const QString& device)
 {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("The serial port %1 was not found.").arg(device);
-    case QSerialPort::PermissionError:
+    if (error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(device))
+        return OpenFailure::NotPresent;
+    if (error != QSerialPort::PermissionError)
+        return OpenFailure::Other;
+#ifdef Q_OS_UNIX
+    // Refused with read and write rights: another program holds the device (its lock or exclusive
+    // open).
+    const QByteArray path = QFile::encodeName(device);
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return OpenFailure::NoPermission;
+#endif
+    return OpenFailure::Busy;
+}
+
+QString QtSerialDevice::openFailureText(OpenFailure why, const QString& device, const QString& detail)
+{
+    switch (why) {
+    case OpenFailure::NotPresent:
+        return QStringLiteral("The serial port %1 was not found. Check that the adapter is plugged in, or choose the "
+                              "port's device under Serial Setup.")
+            .arg(device);
+    case OpenFailure::Busy:
+        return QStringLiteral("The serial port %1 is in use by another program (%2). Close that program, or choose "
+                              "another port under Serial Setup.")
+            .arg(device, detail);
+    case OpenFailure::NoPermission:
 #ifdef Q_OS_LINUX
-        return QStringLiteral("Access to the serial port %1 was refused (%2). The user needs to be a member of the "
-                              "\"dialout\" group, or the port is in use by another program.")
+        return QStringLiteral("No permission to open the serial port %1 (%2). Add the user to the \"dialout\" group "
+                              "with the command: sudo usermod -aG dialout $USER, then log out and in again.")
             .arg(device, detail);
 #else
-        return QStringLiteral("Access to the serial port %1 was refused (%2); it may be in use by another program.")
-            .arg(device, detail);
+        return QStringLiteral("No permission to open the serial port %1 (%2).").arg(device, detail);
 #endif
-    default:
-        return QStringLiteral("The serial port %1 could not be opened: %2").arg(device, detail);
+    case OpenFailure::Other:
+        break;
     }
+    return QStringLiteral("The serial port %1 could not be opened: %2").arg(device, detail);
 }
 
 QString QtSerialDevice::lostDeviceText(const QString& device, const QString& detail)
 {
-    return QStringLiteral("The serial port %1 is no longer available (%2). It has been closed: check the cable or "
-                          "adapter, then try again.")
+    return QStringLiteral("The serial port %1 is no longer available (%2): the adapter was unplugged or the device "
+                          "went away. The port has been closed; plug the adapter back in, and the next request opens "
+                          "it again.")
         .arg(device, detail);
 }
 
@@ -51,7 +82,9 @@ bool QtSerialDevice::open(QString* errorText)
     const QString device = deviceName();
     if (device.isEmpty()) {
         if (errorText)
-            *errorText = QStringLiteral("No serial device is known for Com%1.").arg(m_portNumber);
+            *errorText = QStringLiteral("No serial device is known for Com%1. Plug in the adapter, or choose the "
+                                        "port's device under Serial Setup.")
+                             .arg(m_portNumber);
         return false;
     }
     m_port.setPortName(device);
@@ -59,7 +92,7 @@ bool QtSerialDevice::open(QString* errorText)
         return false;
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (errorText)
-            *errorText = openFailureText(m_port.error(), device, m_port.errorString());
+            *errorText = openFailureText(classify(m_port.error(), device), device, m_port.errorString());
         m_port.clearError();
         return false;
     }

@@ -29,8 +29,12 @@ public:
     int portNumber() const override;
     QString deviceName() const override;
 
-    // Texts of the port's failures, naming the device.
-    static QString openFailureText(QSerialPort::SerialPortError error, const QString& device, const QString& detail);
+    // Why a device did not open, in the terms a technician acts on.
+    enum class OpenFailure { NotPresent, Busy, NoPermission, Other };
+    // Qt tells a busy device and a forbidden one by the same code: the device's access rights decide.
+    static OpenFailure classify(QSerialPort::SerialPortError error, const QString& device);
+    // Texts of the port's failures, naming the device and what to do.
+    static QString openFailureText(OpenFailure why, const QString& device, const QString& detail);
     static QString lostDeviceText(const QString& device, const QString& detail);
 
 private:

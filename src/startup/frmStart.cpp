@@ -3,6 +3,7 @@
 #include "engine/identification.h"
 #include "engine/session.h"
 #include "link/commands.h"
+#include "link/frmProperties.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
 #include "platform/shape.h"
@@ -177,7 +178,17 @@ void frmStart::imgDiagnostics_Click()
 
 void frmStart::imgSerialSetup_Click()
 {
-    // Opens the port settings dialog once it exists.
+    OpenPortSettings();
+}
+
+void frmStart::OpenPortSettings()
+{
+    // Made for each opening, so that it always starts from the port's current state.
+    frmProperties dialog(m_session.link(), m_session.settings(), m_session.dialogs(), this);
+    if (m_session.runModal)
+        m_session.runModal(dialog);
+    else
+        dialog.exec();
 }
 
 void frmStart::optRS232_Click()

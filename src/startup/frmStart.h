@@ -28,6 +28,9 @@ public:
     void RcvID();
     // Shows the pictures of language L in the places of index 0.
     void LayoutLanguage(std::int16_t L);
+    // Opens the port settings dialog modally (the serial setup button, and "No Com Port Found"
+    // answered No).
+    void OpenPortSettings();
     // Fills the link indicator.
     void SetLinkColour(int colourValue);
 

@@ -97,7 +97,7 @@ TEST(TwipsAndColours, Conversions)
         EXPECT_EQ(Shape::toColor(value), colour) << value;
 }
 
-TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
+TEST(QtSerialLayer, OpensAPseudoTerminalAndSaysWhyADeviceDoesNotOpen)
 {
     SettingsStore store;
     store.clear();
@@ -114,8 +114,12 @@ TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
     store.setValue("Ports", "Com2", "/nonexistent/ttyQQ");
     ASSERT_TRUE(port.setPortNumber(2, &error));
     EXPECT_FALSE(port.open(&error));
-    EXPECT_TRUE(error.contains("/nonexistent/ttyQQ")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith("The serial port /nonexistent/ttyQQ was not found.")) << error.toStdString();
     EXPECT_FALSE(port.isOpen());
+    const QString denied = QtSerialDevice::openFailureText(QtSerialDevice::OpenFailure::NoPermission, "/dev/ttyUSB0",
+                                                           "Permission denied");
+    EXPECT_TRUE(denied.contains("\"dialout\"") && denied.contains("sudo usermod -aG dialout $USER"))
+        << denied.toStdString();
 
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
@@ -123,6 +127,11 @@ TEST(QtSerialLayer, OpensAPseudoTerminalAndNamesAMissingDevice)
     ASSERT_TRUE(port.open(&error)) << error.toStdString();
     EXPECT_EQ(port.deviceName(), pty.slavePath());
     EXPECT_FALSE(port.setPortNumber(3, &error)) << "the port number stays while the port is open";
+    // A second program cannot have the device while this one holds it.
+    QtSerialDevice other(store);
+    ASSERT_TRUE(other.setPortNumber(2, &error));
+    EXPECT_FALSE(other.open(&error));
+    EXPECT_TRUE(error.contains("in use by another program")) << error.toStdString();
     // Received bytes are announced (code 2) and read then.
     QByteArray in;
     QObject::connect(&port, &SerialDevice::comm,

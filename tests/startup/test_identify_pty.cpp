@@ -1,12 +1,15 @@
 // End to end over a real pseudo-terminal, with the start window, the link window, QSerialPort and
-// real timers: the meter simulator identifies itself; a silent line, a missing port and a line
-// whose far end goes away.
+// real timers: the meter simulator identifies itself, also on a port mapped to it in the port
+// settings dialog; a silent line, a missing port and a line whose far end goes away.
 
 #include "link/modComFun.h"
 #include "support/fakesession.h"
 #include "support/pty.h"
 #include "support/simprocess.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -28,6 +31,32 @@ TEST(IdentifyOverPty, StartWindowIdentifiesTheSimulatorAndStartsTheImageRead)
     const QString summary = sim.stop();
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(summary.contains("answered 32:") && summary.contains(" 34:1 ")) << summary.toStdString();
+}
+
+TEST(IdentifyOverPty, SimulatorMappedToCom2InTheDialogIdentifiesInTheNextRun)
+{
+    SimProcess sim({"--serial", "4343"});
+    ASSERT_TRUE(sim.ok());
+    {
+        TestSession t(TestSession::Port::Real);
+        t.modal = [&](QDialog& d) {
+            d.findChild<QComboBox*>("cboPort")->setCurrentIndex(1);
+            QLineEdit* device = d.findChild<QComboBox*>("cboDevice")->lineEdit();
+            device->clear();
+            QTest::keyClicks(device, sim.device());
+            QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        };
+        t.start().show();
+        QTest::mouseClick(t.start().imgSerialSetup, Qt::LeftButton);
+        ASSERT_EQ(t.modals, 1);
+    }
+    TestSession t(TestSession::Port::Real, std::make_unique<ScriptedDialogService>(), false);
+    t.start().show();
+    QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().SerialNumber == 4343; }, 3000))
+        << t.dialogs->transcript().join('\n').toStdString();
+    EXPECT_EQ(t.link().MSComm1->portNumber(), 2);
+    EXPECT_EQ(t.link().MSComm1->deviceName(), sim.device());
 }
 
 TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
@@ -63,7 +92,7 @@ TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
     EXPECT_EQ(missing.dialogs->asked.size(), 1);
 }
 
-TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByName)
+TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByNameAndOpensAgainOnTheNextRequest)
 {
     auto pty = std::make_unique<PtyPair>();
     ASSERT_TRUE(pty->ok());
@@ -81,5 +110,14 @@ TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByName)
     ASSERT_EQ(t.dialogs->count(t.dialogs->asked[0].text, "Click Cancel to quit, OK to ignore."), 1)
         << t.dialogs->transcript().join('\n').toStdString();
     EXPECT_TRUE(t.dialogs->asked[0].text.contains(device)) << t.dialogs->asked[0].text.toStdString();
+    EXPECT_TRUE(t.dialogs->asked[0].text.contains("unplugged")) << t.dialogs->asked[0].text.toStdString();
     EXPECT_FALSE(t.link().MSComm1->isOpen());
+
+    // The adapter comes back (here: as another pseudo-terminal): the next request opens it.
+    PtyPair again;
+    ASSERT_TRUE(again.ok());
+    t.s().settings().setValue("Ports", "Com1", again.slavePath());
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
+    EXPECT_EQ(again.read(8, 1000).size(), 8);
+    t.link().tmrTimeOut->stop();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh session of the window tool for the tests: scripted dialogs, and a serial port that is
-// either the in-memory fake or the real QSerialPort layer.
+// either the in-memory fake or the real QSerialPort layer. Modal dialogs do not block: the test's
+// `modal` works the dialog while it is up.
 
 #include "app/windowtool.h"
 #include "engine/session.h"
@@ -15,15 +16,19 @@
 #include "startup/frmStart.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <functional>
 #include <memory>
 
 struct TestSession {
     enum class Port { Fake, Real };
 
-    // `d` answers the boxes: the scripted service, or a test's own kind of it.
+    // `d` answers the boxes: the scripted service, or a test's own kind of it. `freshSettings`
+    // false keeps what an earlier session stored (the next run).
     explicit TestSession(Port kind = Port::Fake,
-                         std::unique_ptr<ScriptedDialogService> d = std::make_unique<ScriptedDialogService>())
+                         std::unique_ptr<ScriptedDialogService> d = std::make_unique<ScriptedDialogService>(),
+                         bool freshSettings = true)
     {
         dialogs = d.get();
         Session::SerialFactory factory;
@@ -35,8 +40,15 @@ struct TestSession {
             };
         }
         session = std::make_unique<Session>(std::move(d), factory);
-        session->settings().clear();
+        if (freshSettings)
+            session->settings().clear();
         session->endProgram = [this] { ++ended; };
+        session->runModal = [this](QDialog& dialog) {
+            ++modals;
+            dialog.show();
+            if (modal)
+                modal(dialog);
+        };
         InstallWindowTool(*session);
     }
 
@@ -66,5 +78,7 @@ struct TestSession {
     ScriptedDialogService* dialogs = nullptr;
     FakeSerialDevice* port = nullptr;
     int ended = 0;
+    std::function<void(QDialog&)> modal;
+    int modals = 0;
     std::unique_ptr<Session> session;
 };
