@@ -4,6 +4,7 @@
 
 #include "app/windowtool.h"
 #include "engine/session.h"
+#include "link/frmProperties.h"
 #include "link/modComFun.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
@@ -77,6 +78,18 @@ int main(int argc, char* argv[])
     while (clock.elapsed() < 20000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     log.cmdStart->click(); // pause
+
+    // The port settings dialog, as Serial Setup opens it, with Com1 on the simulator.
+    frmProperties properties(session.link(), session.settings(), session.dialogs());
+    properties.show();
+    QApplication::processEvents();
+    const QString propertiesFile = QStringLiteral("%1/properties.png").arg(out);
+    if (!properties.grab().save(propertiesFile)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(propertiesFile));
+        ++failures;
+    } else {
+        std::printf("%s\n", qPrintable(propertiesFile));
+    }
     meter.terminate();
     meter.waitForFinished(3000);
     log.tmrUpDate->stop();
