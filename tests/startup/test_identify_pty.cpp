@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -94,17 +95,20 @@ TEST(IdentifyOverPty, SilentMeterTimesOutAndAMissingPortDoesNot)
 
 TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByNameAndOpensAgainOnTheNextRequest)
 {
-    auto pty = std::make_unique<PtyPair>();
-    ASSERT_TRUE(pty->ok());
+    // Com1 is a fixed path, a link to the meter's pseudo-terminal, as a by-id name is to an adapter.
+    QTemporaryDir dir;
+    const QString device = dir.filePath("ttyMeter");
+    auto meter = std::make_unique<SimProcess>(QStringList{"--baud", "115200", "--link", device});
+    ASSERT_TRUE(meter->ok());
     TestSession t(TestSession::Port::Real);
-    t.s().settings().setValue("Ports", "Com1", pty->slavePath());
+    t.s().settings().setValue("Ports", "Com1", device);
     t.dialogs->answers = {DialogService::Answer::OK};
-    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
-    ASSERT_EQ(pty->read(8, 1000).size(), 8);
-    const QString device = pty->slavePath();
-    pty.reset(); // the far end closes
+    t.start().show();
+    QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().ImageLength > 0; }, 3000));
+    meter.reset(); // the adapter is pulled out in the middle of the read
 
-    ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 2000));
+    ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 3000));
     TestSession::pump(200);
     t.link().tmrTimeOut->stop();
     ASSERT_EQ(t.dialogs->count(t.dialogs->asked[0].text, "Click Cancel to quit, OK to ignore."), 1)
@@ -113,11 +117,12 @@ TEST(IdentifyOverPty, PortThatGoesAwayIsReportedOnceByNameAndOpensAgainOnTheNext
     EXPECT_TRUE(t.dialogs->asked[0].text.contains("unplugged")) << t.dialogs->asked[0].text.toStdString();
     EXPECT_FALSE(t.link().MSComm1->isOpen());
 
-    // The adapter comes back (here: as another pseudo-terminal): the next request opens it.
-    PtyPair again;
-    ASSERT_TRUE(again.ok());
-    t.s().settings().setValue("Ports", "Com1", again.slavePath());
-    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
-    EXPECT_EQ(again.read(8, 1000).size(), 8);
-    t.link().tmrTimeOut->stop();
+    // The adapter comes back on the same path: the next identification opens it and succeeds.
+    meter = std::make_unique<SimProcess>(QStringList{"--baud", "115200", "--link", device, "--serial", "777"});
+    ASSERT_TRUE(meter->ok());
+    t.dialogs->asked.clear();
+    t.start().show();
+    QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
+    EXPECT_TRUE(TestSession::waitFor([&] { return t.s().SerialNumber == 777; }, 3000));
+    EXPECT_TRUE(t.dialogs->asked.isEmpty()) << t.dialogs->transcript().join('\n').toStdString();
 }
