@@ -42,16 +42,20 @@ int main(int argc, char* argv[])
     start.show();
     const char* names[] = {"japanese", "english", "korean"};
     int failures = 0;
-    for (int lang : {1, 0, 2}) {
-        start.imgLang[static_cast<std::size_t>(lang)]->click();
-        QApplication::processEvents();
-        const QString file = QStringLiteral("%1/start-%2.png").arg(out, QLatin1String(names[lang]));
-        if (!start.grab().save(file)) {
+    // Writes the window's picture as <out>/<name>.png and says so.
+    auto picture = [&out, &failures](QWidget& w, const QString& name) {
+        const QString file = QStringLiteral("%1/%2.png").arg(out, name);
+        if (!w.grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             ++failures;
         } else {
             std::printf("%s\n", qPrintable(file));
         }
+    };
+    for (int lang : {1, 0, 2}) {
+        start.imgLang[static_cast<std::size_t>(lang)]->click();
+        QApplication::processEvents();
+        picture(start, QStringLiteral("start-") + QLatin1String(names[lang]));
     }
 
     // The data log with both channels and its chart running against the meter simulator, polled
@@ -83,24 +87,12 @@ int main(int argc, char* argv[])
     frmProperties properties(session.link(), session.settings(), session.dialogs());
     properties.show();
     QApplication::processEvents();
-    const QString propertiesFile = QStringLiteral("%1/properties.png").arg(out);
-    if (!properties.grab().save(propertiesFile)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(propertiesFile));
-        ++failures;
-    } else {
-        std::printf("%s\n", qPrintable(propertiesFile));
-    }
+    picture(properties, QStringLiteral("properties"));
     meter.terminate();
     meter.waitForFinished(3000);
     log.tmrUpDate->stop();
     QApplication::processEvents();
-    const QString logFile = QStringLiteral("%1/datalog.png").arg(out);
-    if (!log.grab().save(logFile)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(logFile));
-        ++failures;
-    } else {
-        std::printf("%s\n", qPrintable(logFile));
-    }
+    picture(log, QStringLiteral("datalog"));
     log.hide();
 
     // The configuration menu unlocked with the simulator's factory image, as after a read.
@@ -116,12 +108,6 @@ int main(int argc, char* argv[])
     config.show();
     config.Free_input();
     QApplication::processEvents();
-    const QString configFile = QStringLiteral("%1/config.png").arg(out);
-    if (!config.grab().save(configFile)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(configFile));
-        ++failures;
-    } else {
-        std::printf("%s\n", qPrintable(configFile));
-    }
+    picture(config, QStringLiteral("config"));
     return failures == 0 ? 0 : 1;
 }
