@@ -19,7 +19,6 @@ public:
 
     // Calls the handler of the code, if any; true when there was one.
     bool dispatch(std::uint8_t code) const;
-    bool has(std::uint8_t code) const { return static_cast<bool>(m_routes[code].handler); }
     // The owner's name, or an empty text.
     QString owner(std::uint8_t code) const { return m_routes[code].owner; }
 

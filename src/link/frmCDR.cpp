@@ -8,7 +8,6 @@
 #include "platform/settingsstore.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 namespace {

@@ -84,7 +84,6 @@ public:
     bool interactive = true;
 
     LinkVars& vars() { return m_vars; }
-    AnswerRoutes& routes() { return m_routes; }
 
     // Text of the notification codes; empty for data and send events.
     static QString EventText(int code);
