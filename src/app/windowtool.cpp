@@ -1,6 +1,6 @@
 #include "app/windowtool.h"
 
-#include "engine/imagetransfer.h"
+#include "engine/engineroutes.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
@@ -12,13 +12,13 @@ void InstallWindowTool(Session& session)
     WindowRegistry& w = session.windows();
     AnswerRoutes& r = session.routes();
 
-    // Every routed answer code and its owner; each window is created on first use. Codes 37, 86,
-    // 93 and any code not listed are accepted (time-out stopped, indicator green) and go no
-    // further. Diagnostics (31), the raw signal (35, 99), the output trim (36, 46) and the zero
+    // Every routed answer code and its owner; each window is created on first use. The engine's
+    // routes come first: 32 the image reader, 33 the image writer (34 is taken over below). Codes
+    // 37, 86, 93 and any code not listed are accepted (time-out stopped, indicator green) and go
+    // no further. Diagnostics (31), the raw signal (35, 99), the output trim (36, 46) and the zero
     // calibration (38) are routed here by their windows' lines.
+    InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
-    r.route(ReadImage, QStringLiteral("image reader"), [&session] { modBinaryRW::ReceiveImageBlock(session); });
-    r.route(WriteImage, QStringLiteral("image writer"), [&session] { modBinaryRW::SendImageBlock(session, 1); });
     r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
 
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });
