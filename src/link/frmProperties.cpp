@@ -91,26 +91,24 @@ void frmProperties::buildControls()
     line->addRow(QStringLiteral("Parity:"), cboParity);
     line->addRow(QStringLiteral("Stop Bits:"), cboStopBits);
 
+    // An option-button array in its frame: name_index, each click handled with its index.
+    auto options = [this](QGroupBox* frame, const char* name, std::initializer_list<const char*> texts, auto& array,
+                          void (frmProperties::*click)(int)) {
+        auto* column = new QVBoxLayout(frame);
+        int i = 0;
+        for (const char* text : texts) {
+            auto* b = new QRadioButton(QString::fromLatin1(text));
+            b->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+            connect(b, &QRadioButton::clicked, this, [this, click, i] { (this->*click)(i); });
+            column->addWidget(b);
+            array[static_cast<std::size_t>(i++)] = b;
+        }
+        return column;
+    };
     auto* fraFlow = named(new QGroupBox(QStringLiteral("&Flow Control")), "fraFlow");
-    auto* flow = new QVBoxLayout(fraFlow);
-    const char* flowTexts[] = {"None", "Xon/Xoff", "RTS", "Xon/RTS"};
-    for (int i = 0; i < 4; ++i) {
-        auto* b = new QRadioButton(QString::fromLatin1(flowTexts[i]));
-        b->setObjectName(QStringLiteral("optFlow_%1").arg(i));
-        connect(b, &QRadioButton::clicked, this, [this, i] { optFlow_Click(i); });
-        flow->addWidget(b);
-        optFlow[static_cast<std::size_t>(i)] = b;
-    }
+    options(fraFlow, "optFlow", {"None", "Xon/Xoff", "RTS", "Xon/RTS"}, optFlow, &frmProperties::optFlow_Click);
     auto* fraEcho = named(new QGroupBox(QStringLiteral("&Echo")), "fraEcho");
-    auto* echo = new QVBoxLayout(fraEcho);
-    const char* echoTexts[] = {"Off", "On"};
-    for (int i = 0; i < 2; ++i) {
-        auto* b = new QRadioButton(QString::fromLatin1(echoTexts[i]));
-        b->setObjectName(QStringLiteral("optEcho_%1").arg(i));
-        connect(b, &QRadioButton::clicked, this, [this, i] { optEcho_Click(i); });
-        echo->addWidget(b);
-        optEcho[static_cast<std::size_t>(i)] = b;
-    }
+    QVBoxLayout* echo = options(fraEcho, "optEcho", {"Off", "On"}, optEcho, &frmProperties::optEcho_Click);
     echo->addStretch();
 
     auto* grid = new QGridLayout(fraSettings);
