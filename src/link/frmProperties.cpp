@@ -215,16 +215,16 @@ void frmProperties::cboPort_Click()
 {
     if (m_showing)
         return;
+    const QString device = deviceForPort(cboPort->currentData().toInt());
     m_showing = true;
-    cboDevice->setEditText(deviceForPort(cboPort->currentData().toInt()));
+    cboDevice->setEditText(device);
     m_showing = false;
-    showDevice();
+    showDevice(device);
 }
 
-void frmProperties::showDevice()
+void frmProperties::showDevice(const QString& device)
 {
     const QString name = cboPort->currentText();
-    const QString device = deviceForPort(cboPort->currentData().toInt());
     const int listed = device.isEmpty() ? -1 : cboDevice->findData(device);
     if (device.isEmpty())
         lblDevice->setText(QStringLiteral("No serial device is known for %1: plug in the adapter, or choose or type "
@@ -242,8 +242,9 @@ void frmProperties::cboDevice_Edited(const QString& text)
     if (m_showing)
         return;
     // An entry the user empties goes back to the system's order.
-    m_mapped[cboPort->currentData().toInt()] = text.trimmed();
-    showDevice();
+    const int port = cboPort->currentData().toInt();
+    m_mapped[port] = text.trimmed();
+    showDevice(deviceForPort(port));
 }
 
 void frmProperties::optFlow_Click(int index)

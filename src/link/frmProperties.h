@@ -61,7 +61,8 @@ public:
 private:
     void buildControls();
     void Form_Load();
-    void showDevice();
+    // Tells what is known of the device the chosen entry opens.
+    void showDevice(const QString& device);
     void cboDevice_Edited(const QString& text);
     void portFailed(const QString& error);
     // Writes the mappings chosen here into the store; returns the values they replace.
