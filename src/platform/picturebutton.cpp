@@ -65,6 +65,19 @@ const Words kWords[] = {
     {"reload", {"Reload", "Reload", "Reload"}, 0x5C5C70},
     {"ckreload", {"Checksum", "Checksum", "Checksum"}, 0x5C5C70},
     {"back", {"Back", "Back", "Back"}, 0x5C5C70},
+    // The save/discard prompt and the channel setup windows.
+    {"tick", {"\u2714", "\u2714", "\u2714"}, 0x2E8B2E},
+    {"cross", {"\u2718", "\u2718", "\u2718"}, 0xC03030},
+    {"ok", {"OK", "OK", "OK"}, 0x3A8A3A},
+    {"cancel", {"キャンセル", "Cancel", "취소"}, 0x5C5C70},
+    {"xchannel", {"チャンネル", "Channel", "채널"}, 0x4F6F8F},
+    {"xfluid", {"流体", "Fluid", "유체"}, 0x4F6F8F},
+    {"xsensor", {"センサー", "Transducer", "센서"}, 0x4F6F8F},
+    {"xsigproc", {"Signal Processing", "Signal Processing", "Signal Processing"}, 0x4F6F8F},
+    {"xerrlim", {"Error Limits", "Error Limits", "Error Limits"}, 0x4F6F8F},
+    {"mname", {"メーター名", "Meter Name", "미터 이름"}, 0x4F6F8F},
+    {"netid", {"メーターID", "Meter ID", "미터 ID"}, 0x4F6F8F},
+    {"channum", {"チャンネル数", "Channels", "채널 수"}, 0x4F6F8F},
 };
 } // namespace
 
