@@ -1,5 +1,6 @@
 #include "meterdata/frmConfig.h"
 
+#include "channel/frmResponse.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
@@ -176,7 +177,7 @@ void frmConfig::imgChannel_Click() {}
 void frmConfig::imgCal_Click() {}
 void frmConfig::imgZero_Click() {}
 void frmConfig::imgLogic_Click() {}
-void frmConfig::ImgRespns_Click() {}
+void frmConfig::ImgRespns_Click() { m_session.windows().get<frmResponse>().Setform(); }
 void frmConfig::imgCurent_Click() {}
 void frmConfig::imgPLC_Click() {}
 

@@ -1,0 +1,245 @@
+#include "channel/frmErrorHL.h"
+
+#include "channel/cellinput.h"
+#include "engine/session.h"
+#include "meterdata/unitcombo.h"
+#include "platform/dialogservice.h"
+#include "platform/twips.h"
+#include "platform/vbtext.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace {
+constexpr int kFormWidth = 5160;
+constexpr int kFormHeight = 3720;
+constexpr int kLabelLeft = 120;
+constexpr int kLabelWidth = 2280;
+constexpr int kBoxLeft = 2520;
+constexpr int kBoxWidth = 1200;
+constexpr int kUnitLeft = 3840;
+constexpr int kUnitWidth = 1080;
+constexpr int kRowHeight = 315;
+constexpr int kFirstRow = 240;
+constexpr int kRowStep = 450;
+
+const QString kFlowPicture = QStringLiteral("####.0");
+
+// The minimum signal and the alarm percentage are the meter's signed integers; neither may be
+// negative.
+constexpr cellinput::Range kLimitWord{0.0, 32767.0};
+// The typed minimum acoustic strength whose stored form (140 - typed) x 5 fits kLimitWord.
+constexpr cellinput::Range kStrengthTyped{140.0 - 32767.0 / 5.0, 140.0};
+
+int signedWord(std::uint32_t u)
+{
+    return u > 32767 ? static_cast<int>(u) - 65536 : static_cast<int>(u);
+}
+} // namespace
+
+frmErrorHL::frmErrorHL(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("frmErrorHL"));
+    setWindowTitle(QStringLiteral("Program Error Limits"));
+    buildControls();
+    Form_Load();
+}
+
+frmErrorHL::~frmErrorHL() = default;
+
+void frmErrorHL::buildControls()
+{
+    setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
+
+    auto row = [](int i) { return kFirstRow + i * kRowStep; };
+    auto field = [this, &row](QLabel*& label, QLineEdit*& box, const char* labelName, const char* text,
+                              const char* boxName, int i) {
+        label = new QLabel(QString::fromLatin1(text), this);
+        label->setObjectName(QLatin1String(labelName));
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        twips::place(label, kLabelLeft, row(i), kLabelWidth, kRowHeight);
+        box = new QLineEdit(this);
+        box->setObjectName(QLatin1String(boxName));
+        twips::place(box, kBoxLeft, row(i), kBoxWidth, kRowHeight);
+    };
+    field(lblMaxFlow, txtMaxFlow, "lblMaxFlow", "Max Flow Rate", "txtMaxFlow", 0);
+    field(lblMinFlow, txtMinFlow, "lblMinFlow", "Min Flow Rate", "txtMinFlow", 1);
+    field(lblMinAS, txtMinAS, "lblMinAS", "Min Acoustic Strength", "txtMinAS", 2);
+    field(lblMinVOS, txtMinVOS, "lblMinVOS", "Minimum VOS", "txtMinVOS", 3);
+    field(lblMaxVOS, txtMaxVOS, "lblMaxVOS", "Maximun VOS", "txtMaxVOS", 4);
+    field(lblErrPct, txtErrPct, "lblErrPct", "Alarm Percent", "txtErrPct", 5);
+
+    cmbUnitFlow = new QComboBox(this);
+    cmbUnitFlow->setObjectName(QStringLiteral("cmbUnitFlow"));
+    twips::place(cmbUnitFlow, kUnitLeft, row(0), kUnitWidth, kRowHeight);
+    connect(cmbUnitFlow, &QComboBox::activated, this, &frmErrorHL::cmbUnitFlow_Click);
+
+    imgBack = createPictureButton(this, QStringLiteral("imgBack"), "back", kBoxLeft, row(6) + 60, 1080, 480);
+    connect(imgBack, &QAbstractButton::clicked, this, &frmErrorHL::imgBack_Click);
+
+    m_flowBoxes[0].box = txtMaxFlow;
+    m_flowBoxes[0].label = lblMaxFlow;
+    m_flowBoxes[1].box = txtMinFlow;
+    m_flowBoxes[1].label = lblMinFlow;
+}
+
+void frmErrorHL::Form_Load()
+{
+    // The unit list is filled once; the unit chosen stays chosen while the window lives.
+    modLabels::FillUnitCombo(*cmbUnitFlow, m_session, modLabels::KindVolumeFlow, 0);
+    m_factor = m_session.UnitFactor(modLabels::KindVolumeFlow, 0);
+    Load_existing();
+}
+
+bool frmErrorHL::validChannel() const
+{
+    return Channel >= 0 && Channel < modData::ChannelCount;
+}
+
+modData::ChannelRecord& frmErrorHL::record()
+{
+    return m_session.ChannelCells[static_cast<std::size_t>(Channel)];
+}
+
+float frmErrorHL::area()
+{
+    // 0.785 stands for pi/4.
+    const double id = record().PipeID.f;
+    return static_cast<float>(id * id * 0.785);
+}
+
+float frmErrorHL::storedVelocity(int i)
+{
+    return i == 0 ? record().MaxVel.f : record().MinVel.f;
+}
+
+void frmErrorHL::showFlow(FlowBox& b, double flow)
+{
+    b.shown = vbtext::FormatSingle(static_cast<float>(flow / static_cast<double>(m_factor)), kFlowPicture);
+    b.box->setText(b.shown);
+}
+
+void frmErrorHL::Load_existing()
+{
+    if (!validChannel())
+        return;
+    const modData::ChannelRecord& c = record();
+    const double a = area();
+    for (int i = 0; i < 2; ++i) {
+        FlowBox& b = m_flowBoxes[static_cast<std::size_t>(i)];
+        b.flow.reset();
+        showFlow(b, static_cast<double>(storedVelocity(i)) * a);
+    }
+    txtMinAS->setText(vbtext::CStrDouble(140.0 - signedWord(c.MinSignal.u) / 5.0));
+    txtMinVOS->setText(vbtext::CStrSingle(c.MinVOS.f));
+    txtMaxVOS->setText(vbtext::CStrSingle(c.MaxVOS.f));
+    txtErrPct->setText(QString::number(signedWord(c.MaxErrPct.u)));
+}
+
+void frmErrorHL::cmbUnitFlow_Click()
+{
+    const float newFactor = m_session.UnitFactor(modLabels::KindVolumeFlow, cmbUnitFlow->currentIndex());
+    if (!(newFactor > 0.0f) || !validChannel())
+        return;
+    const float oldFactor = m_factor;
+    m_factor = newFactor;
+    const double a = area();
+    for (int i = 0; i < 2; ++i) {
+        FlowBox& b = m_flowBoxes[static_cast<std::size_t>(i)];
+        if (b.box->text() != b.shown) {
+            // The user's text, taken in the unit it was typed in. A text that is no flow stays as
+            // typed (back names it).
+            const std::optional<double> typed = cellinput::Checked(b.box->text(), oldFactor, cellinput::kAnySingle);
+            if (!typed)
+                continue;
+            b.flow = *typed;
+        }
+        showFlow(b, b.flow ? *b.flow : static_cast<double>(storedVelocity(i)) * a);
+    }
+}
+
+void frmErrorHL::imgBack_Click()
+{
+    if (!validChannel()) {
+        hide();
+        return;
+    }
+    modData::ChannelRecord& c = record();
+    auto refuse = [this](QLineEdit* box, const QString& text) {
+        m_session.dialogs().inform(text, windowTitle());
+        box->setFocus();
+    };
+
+    // The flow limits: a box the user left as shown keeps its stored velocity.
+    const double a = area();
+    std::array<std::optional<float>, 2> velocity;
+    for (int i = 0; i < 2; ++i) {
+        const FlowBox& b = m_flowBoxes[static_cast<std::size_t>(i)];
+        const bool edited = b.box->text() != b.shown;
+        if (!edited && !b.flow)
+            continue;
+        if (!(a > 0.0)) {
+            refuse(b.box, QStringLiteral("%1: the pipe inside diameter is 0, so a flow rate cannot be taken as a "
+                                         "velocity.\nThe old value is kept.")
+                              .arg(b.label->text()));
+            return;
+        }
+        const std::optional<double> flow =
+            edited ? cellinput::Checked(b.box->text(), m_factor, cellinput::kAnySingle) : b.flow;
+        const double v = flow ? *flow / a : 0.0;
+        if (!flow || !std::isfinite(v) || std::fabs(v) > cellinput::kAnySingle.max) {
+            refuse(b.box, cellinput::RefusedText(b.label->text(), b.box->text(), cellinput::kAnySingle, m_factor / a));
+            return;
+        }
+        velocity[static_cast<std::size_t>(i)] = static_cast<float>(v);
+    }
+
+    // The minimum signal is kept as (140 - shown) x 5.
+    const QString strength = txtMinAS->text();
+    const double minSignal = (140.0 - vbtext::Val(strength)) * 5.0;
+    const long long minSignalWord = vbtext::RoundHalfEven(minSignal);
+    if (!cellinput::HoldsNumber(strength) || !std::isfinite(minSignal) || minSignalWord < kLimitWord.min ||
+        minSignalWord > kLimitWord.max) {
+        refuse(txtMinAS, cellinput::RefusedText(lblMinAS->text(), strength, kStrengthTyped));
+        return;
+    }
+
+    struct Field {
+        QLineEdit* box;
+        QLabel* label;
+        modData::ParameterCell* cell;
+        cellinput::Range range;
+    };
+    const std::array<Field, 3> fields = {{{txtMinVOS, lblMinVOS, &c.MinVOS, cellinput::kPositive},
+                                          {txtMaxVOS, lblMaxVOS, &c.MaxVOS, cellinput::kPositive},
+                                          {txtErrPct, lblErrPct, &c.MaxErrPct, kLimitWord}}};
+    std::array<modData::ParameterCell, 3> values;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const Field& f = fields[i];
+        values[i] = *f.cell;
+        if (!cellinput::Store(values[i], f.box->text(), 1.0, f.range)) {
+            refuse(f.box, cellinput::RefusedText(f.label->text(), f.box->text(), f.range));
+            return;
+        }
+    }
+
+    // Every box holds a value that can be stored.
+    if (velocity[0])
+        c.MaxVel.f = *velocity[0];
+    if (velocity[1])
+        c.MinVel.f = *velocity[1];
+    c.MinSignal.u = static_cast<std::uint32_t>(minSignalWord);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        modData::CopyCellValue(*fields[i].cell, values[i]);
+    hide();
+}
+
+void frmErrorHL::closeEvent(QCloseEvent* event)
+{
+    // Closing by the frame leaves the record as it was; the window is only hidden.
+    event->accept();
+}
