@@ -78,6 +78,13 @@ const Words kWords[] = {
     {"mname", {"メーター名", "Meter Name", "미터 이름"}, 0x4F6F8F},
     {"netid", {"メーターID", "Meter ID", "미터 ID"}, 0x4F6F8F},
     {"channum", {"チャンネル数", "Channels", "채널 수"}, 0x4F6F8F},
+    // Pipe and spool windows.
+    {"pipeod", {"外径", "Outside Diameter", "외경"}, 0x4F6F8F},
+    {"pipewall", {"肉厚", "Wall Thickness", "벽 두께"}, 0x4F6F8F},
+    {"pipematerial", {"材質", "Pipe Material", "재질"}, 0x4F6F8F},
+    {"spoolid", {"内径", "Inside Diameter", "내경"}, 0x4F6F8F},
+    {"spoolpath", {"音響経路長", "Path Length", "음향 경로 길이"}, 0x4F6F8F},
+    {"spoolaxial", {"軸方向長さ", "Axial Length", "축 방향 길이"}, 0x4F6F8F},
 };
 } // namespace
 
