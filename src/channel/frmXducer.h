@@ -39,6 +39,7 @@ public:
     int S_DefaultTest() const;
     void imgPush_Click();
     void imgCancel_Click();
+    void Form_Unload();
 
     // User picks in the lists (the lists' activation: a programmatic selection runs none).
     void cmbChannel_Click();
@@ -83,9 +84,15 @@ private:
     modData::ChannelRecord& channel();
     const modData::ChannelRecord& channel() const;
     void buildControls();
+    int channelCount() const;
     void ApplyType(int type);
     void ApplyFluid(int index);
+    // The fluid step of a pick: a liquid not yet applied is applied, "Other" opens the fluid window.
+    void fluidStep(int index);
     void openGeometry();
+    // The user answered for the channel left: discarded edits are restored, then the switch asked
+    // for goes ahead.
+    void settleSwitch(int left, bool discard);
     void switchChannel(int to);
     void selectChannelLists();
     int recognisedFluid() const;
@@ -93,6 +100,7 @@ private:
     Session& m_session;
     int m_channel = 0;
     int m_appliedFluid = 0;
+    int m_pendingChannel = -1; // the channel asked for while "Save Changes?" is open
     bool m_fluidChanged = false;
     bool m_typeChanged = false;
     bool m_pipeChanged = false;

@@ -1,11 +1,13 @@
 #include "meterdata/frmConfig.h"
 
+#include "channel/frmXducer.h"
 #include "channel/frmResponse.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
 #include "link/commands.h"
 #include "meterdata/auditsheet.h"
+#include "meterdata/frmGlobal.h"
 #include "meterdata/modBinaryRW.h"
 #include "meterdata/sitefile.h"
 #include "platform/dialogservice.h"
@@ -171,9 +173,19 @@ void frmConfig::imgBack_Click()
     Form_Unload();
 }
 
+void frmConfig::imgGlobal_Click()
+{
+    m_session.windows().get<frmGlobal>().show();
+    hide();
+}
+
+void frmConfig::imgChannel_Click()
+{
+    hide();
+    m_session.windows().get<frmXducer>().Set_Form();
+}
+
 // The setup windows open from here once they exist.
-void frmConfig::imgGlobal_Click() {}
-void frmConfig::imgChannel_Click() {}
 void frmConfig::imgCal_Click() {}
 void frmConfig::imgZero_Click() {}
 void frmConfig::imgLogic_Click() {}

@@ -86,16 +86,20 @@ void CopyChannel(MeterData& data, int from, int to)
 {
     if (from < 0 || from >= ChannelCount || to < 0 || to >= ChannelCount || from == to)
         return;
-    const ChannelRecord& src = data.ChannelCells[static_cast<std::size_t>(from)];
-    ChannelRecord& dst = data.ChannelCells[static_cast<std::size_t>(to)];
+    CopyChannelValues(data.ChannelCells[static_cast<std::size_t>(from)], data.ChannelCells[static_cast<std::size_t>(to)]);
+}
 
+void CopyChannelValues(const ChannelRecord& from, ChannelRecord& to)
+{
+    if (&from == &to)
+        return;
     // Both records list their cells in the same order; collect the source cells, then copy
     // value by value so that every cell of `to` keeps its own offset.
     std::vector<const ParameterCell*> sources;
     sources.reserve(160);
-    ForEachCell(src, [&sources](const ParameterCell& c, int) { sources.push_back(&c); });
+    ForEachCell(from, [&sources](const ParameterCell& c, int) { sources.push_back(&c); });
     std::size_t i = 0;
-    ForEachCell(dst, [&sources, &i](ParameterCell& c, int) { CopyCellValue(c, *sources[i++]); });
+    ForEachCell(to, [&sources, &i](ParameterCell& c, int) { CopyCellValue(c, *sources[i++]); });
 }
 
 } // namespace modData

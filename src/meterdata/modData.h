@@ -325,5 +325,7 @@ void FillTransducerDefaults(MeterData& data);
 // Copies every cell value of channel record `from` into channel record `to` (0..2); the cells of
 // `to` keep their image offsets. Indexes outside 0..2 do nothing.
 void CopyChannel(MeterData& data, int from, int to);
+// The same between two records anywhere (a backup copy among them).
+void CopyChannelValues(const ChannelRecord& from, ChannelRecord& to);
 
 } // namespace modData

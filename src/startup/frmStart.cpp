@@ -1,10 +1,13 @@
 #include "startup/frmStart.h"
 
+#include "channel/frmPipe.h"
+#include "channel/frmXducer.h"
 #include "engine/identification.h"
 #include "engine/session.h"
 #include "link/commands.h"
 #include "link/frmProperties.h"
 #include "meterdata/frmConfig.h"
+#include "meterdata/frmGlobal.h"
 #include "monitor/frmLog.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
@@ -143,8 +146,15 @@ void frmStart::imgLang_Click(int index)
 {
     m_session.Language = static_cast<std::int16_t>(index);
     LayoutLanguage(m_session.Language);
-    // The pipe and transducer windows follow the language too, once they exist.
-    m_session.windows().get<frmConfig>().SetLang(m_session.Language);
+    // The pipe window, the menu and the channel setup follow the language (each is made now if
+    // it does not exist yet); the spool window follows when it next opens, and the global
+    // parameters window, if it was opened already, follows at once.
+    WindowRegistry& w = m_session.windows();
+    w.get<frmPipe>().SetLang(m_session.Language);
+    w.get<frmConfig>().SetLang(m_session.Language);
+    w.get<frmXducer>().SetLang(m_session.Language);
+    if (auto* global = w.find<frmGlobal>())
+        global->SetLang(m_session.Language);
 }
 
 void frmStart::imgSetup_Click()

@@ -1,7 +1,6 @@
 // The fluid, error-limit, signal-processing and response-time windows through their controls:
 // what they show from the channel records, what back and accept store (and nothing else), refused
-// input, and, end to end, the image the meter simulator keeps after the edits are sent.
-// Built twice: headless (test_channel_limits) and against the simulator (test_channel_limits_sim).
+// input.
 
 #include "channel/frmErrorHL.h"
 #include "channel/frmFluid.h"
@@ -17,19 +16,6 @@ namespace {
 
 using Image = std::vector<std::uint8_t>;
 using Typed = std::initializer_list<std::pair<const char*, const char*>>;
-
-// The images differ in exactly the given cells: no byte outside them, at least one in each.
-void expectChangedCells(const Image& before, const Image& after, std::initializer_list<const modData::ParameterCell*> cells)
-{
-    const std::set<int> changed = ChangedBytes(before, after), owned = CellBytes(cells);
-    for (int b : changed)
-        EXPECT_TRUE(owned.count(b)) << "image byte " << b << " changed";
-    for (const modData::ParameterCell* c : cells) {
-        const std::set<int> own = CellBytes({c});
-        EXPECT_TRUE(std::any_of(own.begin(), own.end(), [&](int b) { return changed.count(b); }))
-            << "cell at " << c->offset << " unchanged";
-    }
-}
 
 QLineEdit* box(const QWidget& w, const char* name) { return ui::ctl<QLineEdit>(w, name); }
 [[maybe_unused]] QStringList texts(const QWidget& w, std::initializer_list<const char*> names)
@@ -56,7 +42,6 @@ void openLimits(frmErrorHL& w, int channel)
 
 } // namespace
 
-#ifndef ZAV_METER_SIM_PATH
 
 TEST(FluidWindow, LiquidTableToTheLastDigitCustomFluidAndRefusedBoxes)
 {
@@ -97,7 +82,7 @@ TEST(FluidWindow, LiquidTableToTheLastDigitCustomFluidAndRefusedBoxes)
     EXPECT_EQ(a.FluidVOS.f, 1490.5f);
     EXPECT_EQ(a.FluidDensity.f, 950.25f);
     EXPECT_EQ(a.FluidViscosity.f, 1e-6f);
-    expectChangedCells(before, cs.encoded(), {&a.FluidVOS, &a.FluidDensity, &a.FluidViscosity});
+    ExpectChangedCells(before, cs.encoded(), {&a.FluidVOS, &a.FluidDensity, &a.FluidViscosity});
 
     // No number, or a negative one: a message, nothing stored, the window stays open.
     before = cs.encoded();
@@ -152,7 +137,7 @@ TEST(ErrorLimitWindow, UnitRoundTripsKeepTheStoredVelocities)
     EXPECT_EQ(box(w, "txtMaxFlow")->text(), ".0");
     ui::click(w.imgBack);
     EXPECT_NEAR(a.MaxVel.f, 30.0 / 60000.0 / (0.00463 * 0.00463 * 0.785), 1e-3);
-    expectChangedCells(before, cs.encoded(), {&a.MaxVel});
+    ExpectChangedCells(before, cs.encoded(), {&a.MaxVel});
 }
 
 TEST(ErrorLimitWindow, StoredFormsRoundingAndRefusedInput)
@@ -175,7 +160,7 @@ TEST(ErrorLimitWindow, StoredFormsRoundingAndRefusedInput)
     EXPECT_EQ(a.MinSignal.u, 700u);
     EXPECT_EQ(a.MinVOS.f, 987.65f);
     EXPECT_EQ(a.MaxErrPct.u, 300u);
-    expectChangedCells(before, cs.encoded(), {&a.MaxVel, &a.MinVel, &a.MinSignal, &a.MinVOS, &a.MaxVOS, &a.MaxErrPct});
+    ExpectChangedCells(before, cs.encoded(), {&a.MaxVel, &a.MinVel, &a.MinSignal, &a.MinVOS, &a.MaxVOS, &a.MaxErrPct});
 
     // A negative or overflowing word, no number, an infinite flow: a message, nothing stored (not
     // even the valid box typed with it), the window open.
@@ -233,7 +218,7 @@ TEST(SignalWindow, StoredFormsAndRefusedInput)
                                           a.ParticleIndex.u, a.LoadingIndex.u}),
               std::vector<std::uint32_t>({64, 62, 2, 4, 20, 32767}));
     EXPECT_EQ(a.CutOff.f, 0.02f);
-    expectChangedCells(before, cs.encoded(),
+    ExpectChangedCells(before, cs.encoded(),
                        {&a.SigMode, &a.Threshold, &a.AntiJitter, &a.CutOff, &a.PulseWidth, &a.ParticleIndex, &a.LoadingIndex});
 
     before = cs.encoded();
@@ -275,7 +260,7 @@ TEST(ResponseWindow, CodesPerChannelWithOneAndTwoChannels)
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(a.ResponseTime.u, 66u);
     EXPECT_EQ(b.ResponseTime.u, 50u);
-    expectChangedCells(before, cs.encoded(), {&a.ResponseTime, &b.ResponseTime});
+    ExpectChangedCells(before, cs.encoded(), {&a.ResponseTime, &b.ResponseTime});
 
     // A's choice survives showing B with another stored code; B's unknown 7 shows "5 Sec", stored 40.
     a.ResponseTime.u = 99;
@@ -308,50 +293,6 @@ TEST(ResponseWindow, CodesPerChannelWithOneAndTwoChannels)
     ui::click(option(w, 3));
     ui::click(w.imgAccept);
     EXPECT_EQ(a.ResponseTime.u, 10u);
-    expectChangedCells(before, cs.encoded(), {&a.ResponseTime});
+    ExpectChangedCells(before, cs.encoded(), {&a.ResponseTime});
 }
 
-#else
-
-#include "support/simread.h"
-
-TEST(ChannelLimitsWithSimulator, EditsOnChannelAReachTheMeterAndNothingElse)
-{
-    SimRead m;
-    ASSERT_NO_FATAL_FAILURE(m.read());
-    Session& s = m.t.s();
-    modData::ChannelRecord& a = s.ChannelCells[0];
-    frmErrorHL& limits = s.windows().get<frmErrorHL>();
-    openLimits(limits, 0);
-    type(limits, {{"txtMaxFlow", "20"}, {"txtMinFlow", "-20"}, {"txtMinAS", "0"}});
-    ui::click(limits.imgBack);
-    frmFluid& fluid = s.windows().get<frmFluid>();
-    fluid.Fill_Boxes(0);
-    type(fluid, {{"txtVOS", "1490.5"}, {"txtDensity", "950.25"}, {"txtDynVisc", "1.2"}});
-    ui::click(fluid.imgBack);
-    ui::click(m.menu().ImgRespns);
-    frmResponse& response = s.windows().get<frmResponse>();
-    ui::click(option(response, 3));
-    ui::click(response.imgAccept);
-    EXPECT_TRUE(m.t.dialogs->asked.isEmpty());
-
-    ui::click(m.menu().findChild<PictureButton*>("imgSendSite_1"));
-    sim::Image saved;
-    ASSERT_TRUE(TestSession::waitFor(
-        [&] {
-            std::uint8_t model = 0, version = 0;
-            std::string error;
-            return sim::ReadSiteFile(m.imageFile.toStdString(), saved, model, version, error) && saved != sim::FactoryImage();
-        },
-        5000))
-        << m.meter->stop().toStdString();
-    const modData::ChannelRecord meterA = sim::DecodeChannel(saved, 0);
-    EXPECT_EQ(meterA.ResponseTime.u, 10u);
-    EXPECT_EQ(meterA.MinSignal.u, 700u);
-    EXPECT_EQ(meterA.FluidVOS.f, 1490.5f);
-    expectChangedCells(sim::FactoryImage(), saved,
-                       {&a.MaxVel, &a.MinVel, &a.MinSignal, &a.FluidVOS, &a.FluidDensity, &a.FluidViscosity, &a.ResponseTime});
-    ASSERT_NO_FATAL_FAILURE(m.waitForQuietLine());
-}
-
-#endif

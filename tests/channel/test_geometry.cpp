@@ -26,15 +26,7 @@ struct Geometry : ::testing::Test {
     // Every changed byte lies in one of these cells, and each of them changed.
     void expectStored(std::initializer_list<const modData::ParameterCell*> cells)
     {
-        const std::set<int> got = changed();
-        const std::set<int> allowed = CellBytes(cells);
-        EXPECT_TRUE(std::includes(allowed.begin(), allowed.end(), got.begin(), got.end()))
-            << ::testing::PrintToString(got) << " outside " << ::testing::PrintToString(allowed);
-        for (const modData::ParameterCell* c : cells) {
-            const std::set<int> own = CellBytes({c});
-            EXPECT_TRUE(std::any_of(own.begin(), own.end(), [&](int b) { return got.count(b) != 0; }))
-                << "the cell at " << c->offset << " is unchanged";
-        }
+        ExpectChangedCells(before, cs.encoded(), cells);
     }
     frmXducer& hub() { return cs.win<frmXducer>(); }
     // `times` message boxes since the last call, each starting with prefix.

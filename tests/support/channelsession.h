@@ -57,3 +57,18 @@ inline std::set<int> CellBytes(std::initializer_list<const modData::ParameterCel
             bytes.insert(c->offset + i);
     return bytes;
 }
+
+// The images differ in exactly the given cells: no byte outside them changed, and at least one
+// byte of each (a value may keep some of its bytes).
+inline void ExpectChangedCells(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                               std::initializer_list<const modData::ParameterCell*> cells)
+{
+    const std::set<int> changed = ChangedBytes(before, after), owned = CellBytes(cells);
+    for (int b : changed)
+        EXPECT_TRUE(owned.count(b)) << "image byte " << b << " changed";
+    for (const modData::ParameterCell* c : cells) {
+        const std::set<int> own = CellBytes({c});
+        EXPECT_TRUE(std::any_of(own.begin(), own.end(), [&](int b) { return changed.count(b) > 0; }))
+            << "cell at " << c->offset << " unchanged";
+    }
+}

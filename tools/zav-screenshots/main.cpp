@@ -1,8 +1,10 @@
 // Writes pictures of the windows into a folder: start-japanese.png, start-english.png,
-// start-korean.png, datalog.png, config.png. Runs headless (offscreen) and never touches a serial
+// start-korean.png, datalog.png, config.png, channel.png, pipe.png. Runs headless (offscreen) and never touches a serial
 // port.
 
 #include "app/windowtool.h"
+#include "channel/frmPipe.h"
+#include "channel/frmXducer.h"
 #include "engine/session.h"
 #include "link/frmProperties.h"
 #include "link/modComFun.h"
@@ -109,5 +111,18 @@ int main(int argc, char* argv[])
     config.Free_input();
     QApplication::processEvents();
     picture(config, QStringLiteral("config"));
+
+    // Channel setup on channel A, and the pipe window as channel B's KRB17 opens it.
+    config.hide();
+    frmXducer& xducer = session.windows().get<frmXducer>();
+    xducer.Set_Form();
+    QApplication::processEvents();
+    picture(xducer, QStringLiteral("channel"));
+    frmPipe& pipe = session.windows().get<frmPipe>();
+    pipe.Channel = 1;
+    pipe.MaterialIndex = 8;
+    pipe.Set_Form();
+    QApplication::processEvents();
+    picture(pipe, QStringLiteral("pipe"));
     return failures == 0 ? 0 : 1;
 }
