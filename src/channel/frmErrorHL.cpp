@@ -4,6 +4,7 @@
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/boxrows.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -17,15 +18,12 @@
 namespace {
 constexpr int kFormWidth = 5160;
 constexpr int kFormHeight = 3720;
-constexpr int kLabelLeft = 120;
-constexpr int kLabelWidth = 2280;
-constexpr int kBoxLeft = 2520;
-constexpr int kBoxWidth = 1200;
 constexpr int kUnitLeft = 3840;
 constexpr int kUnitWidth = 1080;
 constexpr int kRowHeight = 315;
-constexpr int kFirstRow = 240;
-constexpr int kRowStep = 450;
+constexpr BoxRows kRows{120, 2280, 2520, 1200, 240, 450, kRowHeight};
+constexpr int kBoxLeft = kRows.boxLeft;
+constexpr int kBoxWidth = kRows.boxWidth;
 
 const QString kFlowPicture = QStringLiteral("####.0");
 
@@ -55,23 +53,13 @@ void frmErrorHL::buildControls()
 {
     setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
 
-    auto row = [](int i) { return kFirstRow + i * kRowStep; };
-    auto field = [this, &row](QLabel*& label, QLineEdit*& box, const char* labelName, const char* text,
-                              const char* boxName, int i) {
-        label = new QLabel(QString::fromLatin1(text), this);
-        label->setObjectName(QLatin1String(labelName));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        twips::place(label, kLabelLeft, row(i), kLabelWidth, kRowHeight);
-        box = new QLineEdit(this);
-        box->setObjectName(QLatin1String(boxName));
-        twips::place(box, kBoxLeft, row(i), kBoxWidth, kRowHeight);
-    };
-    field(lblMaxFlow, txtMaxFlow, "lblMaxFlow", "Max Flow Rate", "txtMaxFlow", 0);
-    field(lblMinFlow, txtMinFlow, "lblMinFlow", "Min Flow Rate", "txtMinFlow", 1);
-    field(lblMinAS, txtMinAS, "lblMinAS", "Min Acoustic Strength", "txtMinAS", 2);
-    field(lblMinVOS, txtMinVOS, "lblMinVOS", "Minimum VOS", "txtMinVOS", 3);
-    field(lblMaxVOS, txtMaxVOS, "lblMaxVOS", "Maximun VOS", "txtMaxVOS", 4);
-    field(lblErrPct, txtErrPct, "lblErrPct", "Alarm Percent", "txtErrPct", 5);
+    auto row = [](int i) { return kRows.top(i); };
+    kRows.add(this, 0, lblMaxFlow, "lblMaxFlow", "Max Flow Rate", txtMaxFlow, "txtMaxFlow");
+    kRows.add(this, 1, lblMinFlow, "lblMinFlow", "Min Flow Rate", txtMinFlow, "txtMinFlow");
+    kRows.add(this, 2, lblMinAS, "lblMinAS", "Min Acoustic Strength", txtMinAS, "txtMinAS");
+    kRows.add(this, 3, lblMinVOS, "lblMinVOS", "Minimum VOS", txtMinVOS, "txtMinVOS");
+    kRows.add(this, 4, lblMaxVOS, "lblMaxVOS", "Maximun VOS", txtMaxVOS, "txtMaxVOS");
+    kRows.add(this, 5, lblErrPct, "lblErrPct", "Alarm Percent", txtErrPct, "txtErrPct");
 
     cmbUnitFlow = new QComboBox(this);
     cmbUnitFlow->setObjectName(QStringLiteral("cmbUnitFlow"));

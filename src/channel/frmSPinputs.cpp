@@ -3,6 +3,7 @@
 #include "channel/cellinput.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
+#include "platform/boxrows.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -16,13 +17,10 @@
 namespace {
 constexpr int kFormWidth = 4080;
 constexpr int kFormHeight = 4200;
-constexpr int kLabelLeft = 120;
-constexpr int kLabelWidth = 1800;
-constexpr int kBoxLeft = 2040;
-constexpr int kBoxWidth = 1200;
 constexpr int kRowHeight = 315;
-constexpr int kFirstRow = 240;
-constexpr int kRowStep = 450;
+constexpr BoxRows kRows{120, 1800, 2040, 1200, 240, 450, kRowHeight};
+constexpr int kBoxLeft = kRows.boxLeft;
+constexpr int kBoxWidth = kRows.boxWidth;
 
 int signedWord(std::uint32_t u)
 {
@@ -43,28 +41,18 @@ void frmSPinputs::buildControls()
 {
     setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
 
-    auto row = [](int i) { return kFirstRow + i * kRowStep; };
+    auto row = [](int i) { return kRows.top(i); };
     optOscope = new QCheckBox(QStringLiteral("OScope Mode"), this);
     optOscope->setObjectName(QStringLiteral("optOscope"));
     twips::place(optOscope, kBoxLeft, row(0), kBoxWidth + 600, kRowHeight);
 
-    auto field = [this, &row](QLabel*& label, QLineEdit*& box, const char* labelName, const char* text,
-                              const char* boxName, int i) {
-        label = new QLabel(QString::fromLatin1(text), this);
-        label->setObjectName(QLatin1String(labelName));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        twips::place(label, kLabelLeft, row(i), kLabelWidth, kRowHeight);
-        box = new QLineEdit(this);
-        box->setObjectName(QLatin1String(boxName));
-        twips::place(box, kBoxLeft, row(i), kBoxWidth, kRowHeight);
-    };
-    field(lblThresh, txtThresh, "lblThresh", "Threshold", "txtThresh", 1);
-    field(lblOver, txtOver, "lblOver", "Anti-Jitter", "txtOver", 2);
-    field(lblCutoff, txtCutoff, "lblCutoff", "Cut Off", "txtCutoff", 3);
+    kRows.add(this, 1, lblThresh, "lblThresh", "Threshold", txtThresh, "txtThresh");
+    kRows.add(this, 2, lblOver, "lblOver", "Anti-Jitter", txtOver, "txtOver");
+    kRows.add(this, 3, lblCutoff, "lblCutoff", "Cut Off", txtCutoff, "txtCutoff");
     txtCutoff->setText(QStringLiteral("0.01"));
-    field(lblPulseWidth, txtPulseWidth, "lblPulseWidth", "Pulse Width", "txtPulseWidth", 4);
-    field(lblPsize, txtPsize, "lblPsize", "Particle Index", "txtPsize", 5);
-    field(lblPload, txtPload, "lblPload", "Loading Index", "txtPload", 6);
+    kRows.add(this, 4, lblPulseWidth, "lblPulseWidth", "Pulse Width", txtPulseWidth, "txtPulseWidth");
+    kRows.add(this, 5, lblPsize, "lblPsize", "Particle Index", txtPsize, "txtPsize");
+    kRows.add(this, 6, lblPload, "lblPload", "Loading Index", txtPload, "txtPload");
 
     imgBack = createPictureButton(this, QStringLiteral("imgBack"), "back", kBoxLeft, row(7) + 60, 1080, 480);
     connect(imgBack, &QAbstractButton::clicked, this, &frmSPinputs::imgBack_Click);

@@ -61,8 +61,6 @@ constexpr TubeGeometry kTubes[] = {
     {0.0185f, 0.00943f, 0.01588f, 0.0016f, 0.0016f},     // LS86
 };
 
-constexpr std::uint32_t kLimitDefaults[6] = {200, 900, 350, 30, 70, 80};
-
 // Selects entry i of a list, or nothing when the list has no such entry (a value read from an
 // image or a site file may be anything).
 void selectEntry(QComboBox* combo, long long i)
@@ -229,42 +227,12 @@ int frmXducer::recognisedFluid() const
 
 int frmXducer::E_DefaultTest() const
 {
-    const ChannelRecord& r = channel();
-    bool defaults = r.MaxVel.f == 12.0f && r.MinVel.f == -12.0f && r.MaxVOS.f == 1700.0f && r.MinVOS.f == 1000.0f &&
-                    r.MinSignal.u == 500 && r.MaxErrPct.u == 75;
-    for (int i = 0; i < 6; ++i)
-        defaults = defaults && r.Limit[static_cast<std::size_t>(i)].u == kLimitDefaults[i];
-    return defaults ? 0 : 1;
+    return modData::HasErrorLimitDefaults(channel()) ? 0 : 1;
 }
 
 int frmXducer::S_DefaultTest() const
 {
-    const ChannelRecord& r = channel();
-    const bool defaults =
-        r.SigMode.u == 32832 && r.Threshold.u == 60 && r.AntiJitter.u == 4 && r.SigByte.u == 0 && r.CutOff.f == 0.015f;
-    return defaults ? 0 : 1;
-}
-
-void frmXducer::SetErrorLimitDefaults(ChannelRecord& r)
-{
-    r.MaxVel.f = 12.0f;
-    r.MinVel.f = -12.0f;
-    r.MaxVOS.f = 1700.0f;
-    r.MinVOS.f = 1000.0f;
-    r.MinSignal.u = 500;
-    for (int i = 0; i < 6; ++i)
-        r.Limit[static_cast<std::size_t>(i)].u = kLimitDefaults[i];
-    r.MaxErrPct.u = 75;
-}
-
-void frmXducer::SetSignalDefaults(ChannelRecord& r)
-{
-    r.SigMode.u = 32832;
-    r.Threshold.u = 60;
-    r.AntiJitter.u = 4;
-    r.SigByte.u = 0;
-    r.ZeroTrim.f = 0.0f;
-    r.CutOff.f = 0.015f;
+    return modData::HasSignalDefaults(channel()) ? 0 : 1;
 }
 
 // Channel change.
@@ -352,8 +320,8 @@ void frmXducer::ApplyType(int type)
     ChannelRecord& r = channel();
     const auto ch = static_cast<std::int16_t>(m_channel);
     if (type == 0) {
-        SetSignalDefaults(r);
-        SetErrorLimitDefaults(r);
+        modData::SetSignalDefaults(r);
+        modData::SetErrorLimitDefaults(r);
         r.XducerType.u = 0;
         auto& special = m_session.windows().get<frmSPXdcr>();
         special.Channel = ch;
@@ -379,7 +347,7 @@ void frmXducer::ApplyType(int type)
             m_pipeChanged = true;
             r.PathLength.f = tube.path;
             r.AxialLength.f = tube.axial;
-            r.PipeID.f = tube.outside - 2.0f * tube.wall;
+            r.PipeID.f = static_cast<float>(static_cast<double>(tube.outside) - 2.0 * static_cast<double>(tube.wall));
             r.WallThick.f = tube.wall;
             r.Spacing.f = tube.spacing;
             pipe.Set_Form();
@@ -398,9 +366,9 @@ void frmXducer::ApplyType(int type)
     // A new transducer starts from the default limits and signal processing: a list that showed
     // "CUSTOM" is turned back, and the defaults go with it.
     if (cmbErr_lim->currentIndex() != 0)
-        SetErrorLimitDefaults(r);
+        modData::SetErrorLimitDefaults(r);
     if (cmbSig_Proc->currentIndex() != 0)
-        SetSignalDefaults(r);
+        modData::SetSignalDefaults(r);
     cmbErr_lim->setCurrentIndex(0);
     cmbSig_Proc->setCurrentIndex(0);
 }
@@ -455,7 +423,7 @@ void frmXducer::cmbErr_lim_Click()
         limits.show();
         limits.Load_existing();
     } else if (cmbErr_lim->currentIndex() == 0) {
-        SetErrorLimitDefaults(channel());
+        modData::SetErrorLimitDefaults(channel());
     }
 }
 
@@ -468,7 +436,7 @@ void frmXducer::cmbSig_Proc_Click()
         signal.Channel = static_cast<std::int16_t>(m_channel);
         signal.LoadSP();
     } else if (cmbSig_Proc->currentIndex() == 0) {
-        SetSignalDefaults(channel());
+        modData::SetSignalDefaults(channel());
     }
 }
 

@@ -58,10 +58,6 @@ public:
     // parameters window around its refill of this window.
     bool PicksAct = true;
 
-    // Sets the error-limit / signal-processing defaults into a channel record.
-    static void SetErrorLimitDefaults(modData::ChannelRecord& r);
-    static void SetSignalDefaults(modData::ChannelRecord& r);
-
     QComboBox* cmbChannel = nullptr;
     QCheckBox* chkMirror = nullptr;
     QComboBox* cmbXducerType = nullptr;

@@ -82,6 +82,46 @@ void FillTransducerDefaults(MeterData& data)
     }
 }
 
+namespace {
+constexpr std::uint32_t kLimitDefaults[6] = {200, 900, 350, 30, 70, 80};
+} // namespace
+
+void SetErrorLimitDefaults(ChannelRecord& r)
+{
+    r.MaxVel.f = 12.0f;
+    r.MinVel.f = -12.0f;
+    r.MaxVOS.f = 1700.0f;
+    r.MinVOS.f = 1000.0f;
+    r.MinSignal.u = 500;
+    for (std::size_t i = 0; i < r.Limit.size(); ++i)
+        r.Limit[i].u = kLimitDefaults[i];
+    r.MaxErrPct.u = 75;
+}
+
+void SetSignalDefaults(ChannelRecord& r)
+{
+    r.SigMode.u = 32832;
+    r.Threshold.u = 60;
+    r.AntiJitter.u = 4;
+    r.SigByte.u = 0;
+    r.ZeroTrim.f = 0.0f;
+    r.CutOff.f = 0.015f;
+}
+
+bool HasErrorLimitDefaults(const ChannelRecord& r)
+{
+    bool defaults = r.MaxVel.f == 12.0f && r.MinVel.f == -12.0f && r.MaxVOS.f == 1700.0f && r.MinVOS.f == 1000.0f &&
+                    r.MinSignal.u == 500 && r.MaxErrPct.u == 75;
+    for (std::size_t i = 0; i < r.Limit.size(); ++i)
+        defaults = defaults && r.Limit[i].u == kLimitDefaults[i];
+    return defaults;
+}
+
+bool HasSignalDefaults(const ChannelRecord& r)
+{
+    return r.SigMode.u == 32832 && r.Threshold.u == 60 && r.AntiJitter.u == 4 && r.SigByte.u == 0 && r.CutOff.f == 0.015f;
+}
+
 void CopyChannel(MeterData& data, int from, int to)
 {
     if (from < 0 || from >= ChannelCount || to < 0 || to >= ChannelCount || from == to)

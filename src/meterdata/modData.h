@@ -319,6 +319,17 @@ void ForEachImageCell(Data& data, F&& f)
         ForEachCell(data.ChannelCells[static_cast<std::size_t>(c)], each);
 }
 
+// The factory error limits of a channel: velocities -12..12 m/s, sound speeds 1000..1700 m/s,
+// minimum signal 500, the six further limits 200, 900, 350, 30, 70, 80, maximum error 75 %.
+void SetErrorLimitDefaults(ChannelRecord& r);
+// The factory signal processing: mode 32832, threshold 60, anti-jitter 4, signal byte 0, zero
+// trim 0, cut-off 0.015.
+void SetSignalDefaults(ChannelRecord& r);
+// Whether a channel holds the factory error limits (all twelve) or signal processing (the five
+// settings; the zero trim is not one of them).
+bool HasErrorLimitDefaults(const ChannelRecord& r);
+bool HasSignalDefaults(const ChannelRecord& r);
+
 // Fills TransducerDefaults and TransducerDefaultBytes (every other entry 0).
 void FillTransducerDefaults(MeterData& data);
 

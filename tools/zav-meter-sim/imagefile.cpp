@@ -52,25 +52,9 @@ void fillChannel(modData::ChannelRecord& c, const TubeTransducer& t)
     c.FluidDensity.f = 999.8f;
     c.FluidViscosity.f = 8.6e-7f;
 
-    // Error limits.
-    c.MaxVel.f = 12.0f;
-    c.MinVel.f = -12.0f;
-    c.MaxVOS.f = 1700.0f;
-    c.MinVOS.f = 1000.0f;
-    c.MinSignal.u = 500;
-    const std::uint32_t further[6] = {200, 900, 350, 30, 70, 80};
-    for (std::size_t i = 0; i < 6; ++i)
-        c.Limit[i].u = further[i];
-    c.MaxErrPct.u = 75;
+    modData::SetErrorLimitDefaults(c);
     c.ErrHandle.u = 0; // hold last
-
-    // Signal processing.
-    c.SigMode.u = 32832;
-    c.Threshold.u = 60;
-    c.AntiJitter.u = 4;
-    c.SigByte.u = 0;
-    c.ZeroTrim.f = 0.0f;
-    c.CutOff.f = 0.015f;
+    modData::SetSignalDefaults(c);
 
     c.ResponseTime.u = 99; // Auto
     c.CalFactor.f = 1.0f;
