@@ -74,6 +74,11 @@ Outcome Meter::handle(const std::vector<std::uint8_t>& req, double nowMs)
         return out;
     }
     out.reply = deliver(req[1], std::move(a));
+    if (req[1] == mc::ZeroCal && ++m_zeroRequests == m_config.dropZero && !out.reply.pieces.empty()) {
+        out.reply.pieces.clear();
+        out.reply.faults |= FaultDrop;
+        ++m_stats.drop;
+    }
     // A transfer in progress counts its idle time from when its last answer has left the line.
     const double end = endOfReply(out.reply, nowMs);
     if (req[1] == mc::ReadImage)
@@ -114,7 +119,8 @@ std::vector<std::uint8_t> Meter::answer(const std::vector<std::uint8_t>& req, do
     case mc::ZeroCal: {
         std::vector<std::uint8_t> p(8, 0); // answer bytes 2..9
         p[0] = req[4];
-        mc::PutSingle(m_config.zeroDelta, p.data() + 2);
+        const bool b = req[4] == 1 && m_config.zeroDeltaB.has_value();
+        mc::PutSingle(b ? *m_config.zeroDeltaB : m_config.zeroDelta, p.data() + 2);
         p[6] = m_config.zeroStatus;
         return frame(mc::ZeroCal, p);
     }

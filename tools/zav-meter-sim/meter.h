@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ struct MeterConfig {
     int samples = 1024;
     float zeroDelta = 1e-10f;
     std::uint8_t zeroStatus = 0;
+    // Channel B's delta when it differs from channel A's.
+    std::optional<float> zeroDeltaB{};
+    // The zero calibration request (1, 2, ...) whose answer is withheld; 0 for none.
+    int dropZero = 0;
     std::uint8_t statusA = 0;
     std::uint8_t statusB = 0;
     // Pacing, used here only to tell when an answer will have left the line.
@@ -144,6 +149,9 @@ private:
     int m_plotPos = 0;
     double m_plotIdleFrom = 0;
     FlowProcess::Waveforms m_waves;
+
+    // Zero calibration requests answered or withheld so far.
+    int m_zeroRequests = 0;
 };
 
 } // namespace sim

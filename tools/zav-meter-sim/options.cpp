@@ -57,9 +57,11 @@ const Spec kSpecs[] = {
     {"status-a", "n", "Status code (live data byte 49, diagnostics error byte) of channel A, 0..255 (default 0)."},
     {"status-b", "n", "Status code of channel B, 0..255 (default 0)."},
     {"zero-delta", "s", "Zero-flow delta time in the zero calibration answer (default 1e-10)."},
+    {"zero-delta-b", "s", "Zero-flow delta of channel B when it differs from --zero-delta."},
     {"zero-status", "n", "Status byte of the zero calibration answer, 0..255 (default 0)."},
     {"seed", "n", "Seed of the fault and measurement noise streams (default 1)."},
     {"drop", "p", "Probability that an answer is withheld."},
+    {"drop-zero", "n", "Withhold the answer to the n-th zero calibration request (default 0: none)."},
     {"corrupt", "p", "Probability that one CRC byte of an answer is changed."},
     {"split", "p", "Probability that an answer is sent in two parts 80 ms apart."},
     {"noise", "p", "Probability that stray bytes go out just before an answer."},
@@ -153,13 +155,19 @@ ParseResult ParseOptions(const QStringList& args)
             m.statusB = static_cast<std::uint8_t>(integerValue(parser, "status-b", 0, 255));
         if (has("zero-status"))
             m.zeroStatus = static_cast<std::uint8_t>(integerValue(parser, "zero-status", 0, 255));
-        if (has("zero-delta")) {
+        auto seconds = [&](const char* n) {
             bool ok = false;
-            const double v = parser.value(QStringLiteral("zero-delta")).toDouble(&ok);
+            const double v = parser.value(QString::fromLatin1(n)).toDouble(&ok);
             if (!ok || !std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max())
-                throw Fail{"--zero-delta wants a number of seconds, not \"" + text("zero-delta") + "\""};
-            m.zeroDelta = static_cast<float>(v);
-        }
+                throw Fail{"--" + std::string(n) + " wants a number of seconds, not \"" + text(n) + "\""};
+            return static_cast<float>(v);
+        };
+        if (has("zero-delta"))
+            m.zeroDelta = seconds("zero-delta");
+        if (has("zero-delta-b"))
+            m.zeroDeltaB = seconds("zero-delta-b");
+        if (has("drop-zero"))
+            m.dropZero = static_cast<int>(integerValue(parser, "drop-zero", 0, 1000000));
         if (has("seed")) {
             bool ok = false;
             const qulonglong v = parser.value(QStringLiteral("seed")).toULongLong(&ok, 10);
