@@ -1,7 +1,10 @@
 #include "meterdata/frmConfig.h"
 
+#include "channel/frmPLC.h"
+#include "channel/frmXY.h"
 #include "channel/frmXducer.h"
 #include "channel/frmResponse.h"
+#include "channel/frmZero.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
@@ -185,10 +188,23 @@ void frmConfig::imgChannel_Click()
     m_session.windows().get<frmXducer>().Set_Form();
 }
 
+void frmConfig::imgCal_Click()
+{
+    m_session.windows().get<frmXY>().Setform();
+    hide();
+}
+
+void frmConfig::imgZero_Click()
+{
+    m_session.windows().get<frmZero>().Set_Form();
+}
+
+void frmConfig::imgLogic_Click()
+{
+    m_session.windows().get<frmPLC>().Setform();
+}
+
 // The setup windows open from here once they exist.
-void frmConfig::imgCal_Click() {}
-void frmConfig::imgZero_Click() {}
-void frmConfig::imgLogic_Click() {}
 void frmConfig::ImgRespns_Click() { m_session.windows().get<frmResponse>().Setform(); }
 void frmConfig::imgCurent_Click() {}
 void frmConfig::imgPLC_Click() {}

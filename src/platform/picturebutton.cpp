@@ -85,6 +85,9 @@ const Words kWords[] = {
     {"spoolid", {"内径", "Inside Diameter", "내경"}, 0x4F6F8F},
     {"spoolpath", {"音響経路長", "Path Length", "음향 경로 길이"}, 0x4F6F8F},
     {"spoolaxial", {"軸方向長さ", "Axial Length", "축 방향 길이"}, 0x4F6F8F},
+    // Zero and calibration windows.
+    {"zstart", {"開始", "Start", "시작"}, 0x3A8A3A},
+    {"xyadd", {"追加", "Add Point", "추가"}, 0x3A8A3A},
 };
 } // namespace
 
