@@ -3,6 +3,7 @@
 #include "channel/frmXY.h"
 #include "channel/frmZero.h"
 #include "engine/engineroutes.h"
+#include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
@@ -25,11 +26,14 @@ void InstallWindowTool(Session& session)
     r.route(ZeroCal, QStringLiteral("frmZero.Handle_Delta"), [&w] { w.get<frmZero>().Handle_Delta(); });
 
     // A complete image read unlocks the configuration menu when it is shown (the menu's own
-    // handler); with the menu hidden, the calibration window opens instead.
-    QObject::connect(&session, &Session::imageComplete, &session, [&w] {
+    // handler, which takes the image into the cells); with the menu hidden, the cells take the
+    // image here and the calibration window opens on them.
+    QObject::connect(&session, &Session::imageComplete, &session, [&w, &session] {
         const frmConfig* menu = w.find<frmConfig>();
-        if (!menu || !menu->isVisible())
-            w.get<frmXY>().Setform();
+        if (menu && menu->isVisible())
+            return;
+        modBinaryRW::TakeImage(session);
+        w.get<frmXY>().Setform();
     });
 
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });

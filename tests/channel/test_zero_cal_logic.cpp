@@ -184,10 +184,11 @@ TEST_F(Windows, CalibrationTableKeepsItsOrderAndNeverPassesTwentyFivePoints)
     EXPECT_EQ(a.CalPoints.u, 40u) << "channel A was left without OK";
     EXPECT_TRUE(menu.isVisible());
 
-    // A complete read with the menu hidden opens the window.
+    // A complete read with the menu hidden takes the image into the cells and opens the window.
     menu.hide();
     emit c.s().imageComplete();
     EXPECT_TRUE(xy.isVisible() && xy.Channel() == 0);
+    EXPECT_EQ(c.chan(1).CalFactor.f, 1.0f) << "the meter's factor, not the edit";
 }
 
 TEST_F(Windows, LogicSlotsKeepUnknownValuesAndTheAnswerActsOnTheSlotLeft)
