@@ -41,4 +41,10 @@ QString RefusedText(const QString& field, const QString& text, Range range, doub
 // leaving the cell unchanged, when the value is refused or the cell is text.
 bool Store(modData::ParameterCell& cell, const QString& text, double scale, Range range);
 
+// A word cell read as the meter's signed integer.
+constexpr int SignedWord(std::uint32_t u)
+{
+    return u > 32767 ? static_cast<int>(u) - 65536 : static_cast<int>(u);
+}
+
 } // namespace cellinput

@@ -32,11 +32,6 @@ const QString kFlowPicture = QStringLiteral("####.0");
 constexpr cellinput::Range kLimitWord{0.0, 32767.0};
 // The typed minimum acoustic strength whose stored form (140 - typed) x 5 fits kLimitWord.
 constexpr cellinput::Range kStrengthTyped{140.0 - 32767.0 / 5.0, 140.0};
-
-int signedWord(std::uint32_t u)
-{
-    return u > 32767 ? static_cast<int>(u) - 65536 : static_cast<int>(u);
-}
 } // namespace
 
 frmErrorHL::frmErrorHL(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
@@ -122,10 +117,10 @@ void frmErrorHL::Load_existing()
         b.flow.reset();
         showFlow(b, static_cast<double>(storedVelocity(i)) * a);
     }
-    txtMinAS->setText(vbtext::CStrDouble(140.0 - signedWord(c.MinSignal.u) / 5.0));
+    txtMinAS->setText(vbtext::CStrDouble(140.0 - cellinput::SignedWord(c.MinSignal.u) / 5.0));
     txtMinVOS->setText(vbtext::CStrSingle(c.MinVOS.f));
     txtMaxVOS->setText(vbtext::CStrSingle(c.MaxVOS.f));
-    txtErrPct->setText(QString::number(signedWord(c.MaxErrPct.u)));
+    txtErrPct->setText(QString::number(cellinput::SignedWord(c.MaxErrPct.u)));
 }
 
 void frmErrorHL::cmbUnitFlow_Click()

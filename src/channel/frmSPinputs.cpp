@@ -21,11 +21,6 @@ constexpr int kRowHeight = 315;
 constexpr BoxRows kRows{120, 1800, 2040, 1200, 240, 450, kRowHeight};
 constexpr int kBoxLeft = kRows.boxLeft;
 constexpr int kBoxWidth = kRows.boxWidth;
-
-int signedWord(std::uint32_t u)
-{
-    return u > 32767 ? static_cast<int>(u) - 65536 : static_cast<int>(u);
-}
 } // namespace
 
 frmSPinputs::frmSPinputs(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
@@ -68,8 +63,8 @@ void frmSPinputs::LoadSP()
     txtOver->setText(QString::number(c.AntiJitter.u));
     txtCutoff->setText(vbtext::CStrSingle(c.CutOff.f));
     txtPulseWidth->setText(QString::number(c.PulseWidth.u));
-    txtPsize->setText(QString::number(signedWord(c.ParticleIndex.u)));
-    txtPload->setText(QString::number(signedWord(c.LoadingIndex.u)));
+    txtPsize->setText(QString::number(cellinput::SignedWord(c.ParticleIndex.u)));
+    txtPload->setText(QString::number(cellinput::SignedWord(c.LoadingIndex.u)));
     show();
     raise();
 }
