@@ -1,5 +1,6 @@
 #include "app/windowtool.h"
 
+#include "analogio/frmTrim.h"
 #include "engine/engineroutes.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
@@ -20,6 +21,8 @@ void InstallWindowTool(Session& session)
     InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
     r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
+    r.route(TrimAck, QStringLiteral("frmTrim.RcvAck"), [&w] { w.get<frmTrim>().RcvAck(); });
+    r.route(TrimOutput, QStringLiteral("frmTrim.RcvAck"), [&w] { w.get<frmTrim>().RcvAck(); });
 
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });
 

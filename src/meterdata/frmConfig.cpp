@@ -1,5 +1,6 @@
 #include "meterdata/frmConfig.h"
 
+#include "analogio/frmAnalogOUT.h"
 #include "channel/frmXducer.h"
 #include "channel/frmResponse.h"
 #include "engine/imagetransfer.h"
@@ -190,8 +191,14 @@ void frmConfig::imgCal_Click() {}
 void frmConfig::imgZero_Click() {}
 void frmConfig::imgLogic_Click() {}
 void frmConfig::ImgRespns_Click() { m_session.windows().get<frmResponse>().Setform(); }
-void frmConfig::imgCurent_Click() {}
-void frmConfig::imgPLC_Click() {}
+void frmConfig::imgCurent_Click() { m_session.windows().get<frmAnalogOUT>().Setform(); }
+
+void frmConfig::imgPLC_Click()
+{
+    // The current-loop window as it was left, not reloaded.
+    m_session.windows().get<frmAnalogOUT>().show();
+    hide();
+}
 
 void frmConfig::imgReload_Click()
 {

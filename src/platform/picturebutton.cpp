@@ -85,6 +85,13 @@ const Words kWords[] = {
     {"spoolid", {"内径", "Inside Diameter", "내경"}, 0x4F6F8F},
     {"spoolpath", {"音響経路長", "Path Length", "음향 경로 길이"}, 0x4F6F8F},
     {"spoolaxial", {"軸方向長さ", "Axial Length", "축 방향 길이"}, 0x4F6F8F},
+    // Current-loop outputs and output trim.
+    {"trimlo", {"Trim Low", "Trim Low", "Trim Low"}, 0xB5652B},
+    {"trimhi", {"Trim High", "Trim High", "Trim High"}, 0xB5652B},
+    {"up1", {"\u25B2", "\u25B2", "\u25B2"}, 0x4F6F8F},
+    {"up2", {"\u25B2\u25B2", "\u25B2\u25B2", "\u25B2\u25B2"}, 0x4F6F8F},
+    {"down1", {"\u25BC", "\u25BC", "\u25BC"}, 0x4F6F8F},
+    {"down2", {"\u25BC\u25BC", "\u25BC\u25BC", "\u25BC\u25BC"}, 0x4F6F8F},
 };
 } // namespace
 
