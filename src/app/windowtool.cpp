@@ -1,5 +1,6 @@
 #include "app/windowtool.h"
 
+#include "analogio/frmTrim.h"
 #include "channel/frmXY.h"
 #include "channel/frmZero.h"
 #include "engine/engineroutes.h"
@@ -18,12 +19,14 @@ void InstallWindowTool(Session& session)
     // Every routed answer code and its owner; each window is created on first use. The engine's
     // routes come first: 32 the image reader, 33 the image writer (34 is taken over below). Codes
     // 37, 86, 93 and any code not listed are accepted (time-out stopped, indicator green) and go
-    // no further. Diagnostics (31), the raw signal (35, 99) and the output trim (36, 46) are routed
-    // here by their windows' lines.
+    // no further. Diagnostics (31) and the raw signal (35, 99) are routed here by their windows'
+    // lines.
     InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
     r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
     r.route(ZeroCal, QStringLiteral("frmZero.Handle_Delta"), [&w] { w.get<frmZero>().Handle_Delta(); });
+    r.route(TrimAck, QStringLiteral("frmTrim.RcvAck"), [&w] { w.get<frmTrim>().RcvAck(); });
+    r.route(TrimOutput, QStringLiteral("frmTrim.RcvAck"), [&w] { w.get<frmTrim>().RcvAck(); });
 
     // A complete image read unlocks the configuration menu when it is shown (the menu's own
     // handler, which takes the image into the cells); with the menu hidden, the cells take the

@@ -1,5 +1,6 @@
 #include "meterdata/frmConfig.h"
 
+#include "analogio/frmAnalogOUT.h"
 #include "channel/frmPLC.h"
 #include "channel/frmXY.h"
 #include "channel/frmXducer.h"
@@ -206,8 +207,14 @@ void frmConfig::imgLogic_Click()
 
 // The setup windows open from here once they exist.
 void frmConfig::ImgRespns_Click() { m_session.windows().get<frmResponse>().Setform(); }
-void frmConfig::imgCurent_Click() {}
-void frmConfig::imgPLC_Click() {}
+void frmConfig::imgCurent_Click() { m_session.windows().get<frmAnalogOUT>().Setform(); }
+
+void frmConfig::imgPLC_Click()
+{
+    // The current-loop window as it was left, not reloaded.
+    m_session.windows().get<frmAnalogOUT>().show();
+    hide();
+}
 
 void frmConfig::imgReload_Click()
 {

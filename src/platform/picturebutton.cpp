@@ -88,6 +88,13 @@ const Words kWords[] = {
     // Zero and calibration windows.
     {"zstart", {"開始", "Start", "시작"}, 0x3A8A3A},
     {"xyadd", {"追加", "Add Point", "추가"}, 0x3A8A3A},
+    // Current-loop outputs and output trim.
+    {"trimlo", {"Trim Low", "Trim Low", "Trim Low"}, 0xB5652B},
+    {"trimhi", {"Trim High", "Trim High", "Trim High"}, 0xB5652B},
+    {"up1", {"\u25B2", "\u25B2", "\u25B2"}, 0x4F6F8F},
+    {"up2", {"\u25B2\u25B2", "\u25B2\u25B2", "\u25B2\u25B2"}, 0x4F6F8F},
+    {"down1", {"\u25BC", "\u25BC", "\u25BC"}, 0x4F6F8F},
+    {"down2", {"\u25BC\u25BC", "\u25BC\u25BC", "\u25BC\u25BC"}, 0x4F6F8F},
 };
 } // namespace
 

@@ -24,15 +24,15 @@ struct SimRead {
 
     frmConfig& menu() { return t.s().windows().get<frmConfig>(); }
 
-    // Starts the meter with `blockWords` words per read block and reads its image through the
-    // setup button. Fails the test when the image does not arrive whole in time.
-    void read(int blockWords = 122, int timeoutMs = 10000)
+    // Starts the meter with `blockWords` words per read block (and any further options) and reads
+    // its image through the setup button. Fails the test when the image does not arrive whole in time.
+    void read(int blockWords = 122, int timeoutMs = 10000, const QStringList& more = {})
     {
         std::string error;
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(sim::WriteSiteFile(imageFile.toStdString(), sim::FactoryImage(), 1, 3, error)) << error;
         meter = std::make_unique<SimProcess>(QStringList{"--chunk-words", QString::number(blockWords), "--baud",
-                                                         "115200", "--image", imageFile, "--save"});
+                                                         "115200", "--image", imageFile, "--save"} + more);
         ASSERT_TRUE(meter->ok());
         t.s().settings().setValue("Ports", "Com1", meter->device());
         t.start().show();

@@ -1,7 +1,8 @@
 // Writes pictures of the windows into a folder: start-japanese.png, start-english.png,
-// start-korean.png, datalog.png, config.png, channel.png, pipe.png. Runs headless (offscreen) and never touches a serial
-// port.
+// start-korean.png, datalog.png, config.png, channel.png, pipe.png, analog.png. Runs headless
+// (offscreen) and never touches a serial port.
 
+#include "analogio/frmAnalogOUT.h"
 #include "app/windowtool.h"
 #include "channel/frmPipe.h"
 #include "channel/frmXducer.h"
@@ -124,5 +125,12 @@ int main(int argc, char* argv[])
     pipe.Set_Form();
     QApplication::processEvents();
     picture(pipe, QStringLiteral("pipe"));
+    pipe.hide();
+
+    // The current-loop outputs on loop 1 (actual flow of channel A), as the menu opens them.
+    frmAnalogOUT& analog = session.windows().get<frmAnalogOUT>();
+    analog.Setform();
+    QApplication::processEvents();
+    picture(analog, QStringLiteral("analog"));
     return failures == 0 ? 0 : 1;
 }
