@@ -4,6 +4,8 @@
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
+#include "monitor/frmLogdiag.h"
+#include "monitor/frmplt.h"
 #include "startup/frmStart.h"
 
 void InstallWindowTool(Session& session)
@@ -19,6 +21,12 @@ void InstallWindowTool(Session& session)
     // calibration (38) are routed here by their windows' lines.
     InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
+    r.route(DiagData, QStringLiteral("frmLogdiag.Setformdiag"), [&w] { w.get<frmLogdiag>().Setformdiag(); });
+    r.route(PlotPoll, QStringLiteral("frmplt.PlotData"), [&w] { w.get<frmplt>().PlotData(); });
+    r.route(PlotMark, QStringLiteral("frmplt.PlotMark"), [&w] {
+        if (auto* plot = w.find<frmplt>())
+            plot->PlotMark();
+    });
     r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
 
     w.setHome([&w]() -> QObject& { return w.get<frmStart>(); });

@@ -85,6 +85,8 @@ const Words kWords[] = {
     {"spoolid", {"内径", "Inside Diameter", "내경"}, 0x4F6F8F},
     {"spoolpath", {"音響経路長", "Path Length", "음향 경로 길이"}, 0x4F6F8F},
     {"spoolaxial", {"軸方向長さ", "Axial Length", "축 방향 길이"}, 0x4F6F8F},
+    // Diagnostics log.
+    {"signal", {"Raw Signals", "Raw Signals", "Raw Signals"}, 0xB5652B},
 };
 } // namespace
 
