@@ -8,6 +8,8 @@
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
+#include "monitor/frmLogdiag.h"
+#include "monitor/frmplt.h"
 #include "startup/frmStart.h"
 
 void InstallWindowTool(Session& session)
@@ -23,6 +25,12 @@ void InstallWindowTool(Session& session)
     // lines.
     InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
+    r.route(DiagData, QStringLiteral("frmLogdiag.Setformdiag"), [&w] { w.get<frmLogdiag>().Setformdiag(); });
+    r.route(PlotPoll, QStringLiteral("frmplt.PlotData"), [&w] { w.get<frmplt>().PlotData(); });
+    r.route(PlotMark, QStringLiteral("frmplt.PlotMark"), [&w] {
+        if (auto* plot = w.find<frmplt>())
+            plot->PlotMark();
+    });
     r.route(Identify, QStringLiteral("frmStart.RcvID"), [&w] { w.get<frmStart>().RcvID(); });
     r.route(ZeroCal, QStringLiteral("frmZero.Handle_Delta"), [&w] { w.get<frmZero>().Handle_Delta(); });
     r.route(TrimAck, QStringLiteral("frmTrim.RcvAck"), [&w] { w.get<frmTrim>().RcvAck(); });

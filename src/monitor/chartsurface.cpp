@@ -3,6 +3,7 @@
 #include "platform/twips.h"
 
 #include <QPainter>
+#include <QPolygon>
 #include <QResizeEvent>
 
 ChartSurface::ChartSurface(QWidget* parent) : QWidget(parent)
@@ -23,6 +24,32 @@ void ChartSurface::DrawLine(int x0, int y0, int x1, int y1, const QColor& colour
     p.drawLine(a, b);
     p.end();
     update(QRect(a, b).normalized().adjusted(-1, -1, 1, 1));
+}
+
+void ChartSurface::DrawPolyline(const std::vector<QPoint>& points, const QColor& colour)
+{
+    if (m_pixmap.isNull() || points.empty())
+        return;
+    QPolygon line;
+    line.reserve(static_cast<qsizetype>(points.size()));
+    for (const QPoint& p : points)
+        line << QPoint(twips::toPixels(p.x()), twips::toPixels(p.y()));
+    QPainter p(&m_pixmap);
+    p.setPen(QPen(colour, 1));
+    p.drawPolyline(line);
+    p.end();
+    update(line.boundingRect().adjusted(-1, -1, 1, 1));
+}
+
+void ChartSurface::FillRect(int left, int top, int width, int height, const QColor& colour)
+{
+    if (m_pixmap.isNull())
+        return;
+    const QRect r = twips::rect(left, top, width, height);
+    QPainter p(&m_pixmap);
+    p.fillRect(r, colour);
+    p.end();
+    update(r);
 }
 
 void ChartSurface::Clear()

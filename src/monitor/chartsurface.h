@@ -1,12 +1,15 @@
 #pragma once
-// The data log window's drawing surface and its chart frame. The surface keeps what was drawn in a
-// pixmap that the paint event shows, so traces survive repaints and each chart step costs one line.
-// Coordinates are the window's, in twips.
+// The monitoring windows' drawing surface and the chart frame. The surface keeps what was drawn in
+// a pixmap that the paint event shows, so traces survive repaints and each chart step costs one
+// line; a whole waveform is one polyline. Coordinates are the window's, in twips; the pen is one
+// pixel wide.
 
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+
+#include <vector>
 
 class ChartSurface : public QWidget {
     Q_OBJECT
@@ -15,6 +18,10 @@ public:
     explicit ChartSurface(QWidget* parent);
 
     void DrawLine(int x0, int y0, int x1, int y1, const QColor& colour);
+    // Lines through the points in turn.
+    void DrawPolyline(const std::vector<QPoint>& points, const QColor& colour);
+    // A filled rectangle without an outline.
+    void FillRect(int left, int top, int width, int height, const QColor& colour);
     void Clear();
     // What has been drawn, in pixels of the window.
     QImage Image() const { return m_pixmap.toImage(); }

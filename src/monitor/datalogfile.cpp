@@ -6,6 +6,15 @@ namespace {
 const QByteArray kLineEnd("\r\n");
 }
 
+DialogService::FileRequest DataLogFile::TextFileRequest()
+{
+    DialogService::FileRequest request;
+    request.filter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
+    request.filterIndex = 2;
+    request.defaultExt = QStringLiteral("txt");
+    return request;
+}
+
 bool DataLogFile::AppendBlock(const QString& fileName, const QByteArray& bytes, QString* error)
 {
     QFile file(fileName);

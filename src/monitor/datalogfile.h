@@ -1,6 +1,6 @@
 #pragma once
-// The data-log file: the header line written at Start, the rows buffered in memory and appended
-// in blocks. Lines are Latin-1 text ended by CR LF. The file is opened for appending only while a
+// A log file, the data log's and the diagnostics log's alike: the header line written at Start,
+// the rows buffered in memory and appended in blocks. Lines are Latin-1 text ended by CR LF. The file is opened for appending only while a
 // header or a block is written; an existing file is never truncated.
 //
 // A block that cannot be written (disk full, folder gone, no permission) is kept, in order, and
@@ -8,13 +8,19 @@
 // twice. Each block goes to the file in one write; when the write fails the file is cut back to
 // its previous length, so a failed flush leaves no partial row behind.
 
+#include "platform/dialogservice.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 class DataLogFile {
 public:
+    // Rows of a data-log block; a diagnostics block holds one more.
     static constexpr int kBlockRows = 200;
+    static constexpr int kDiagBlockRows = 201;
+    // The save dialog of the diagnostics log and the signal table: text files.
+    static DialogService::FileRequest TextFileRequest();
 
     struct Outcome {
         bool failed = false;   // a block could not be written; it is kept

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,7 +56,8 @@ constexpr int kFlowKind = 13;
 
 } // namespace
 
-frmLog::frmLog(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
+frmLog::frmLog(Session& session, QWidget* parent)
+    : QWidget(parent), m_session(session), m_flushNotice(session, this, QStringLiteral("data log"))
 {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("SCADA Simulator"));
@@ -403,26 +403,7 @@ void frmLog::Setform()
 
 void frmLog::flushRows(bool tellLater)
 {
-    const DataLogFile::Outcome out = LogRows.FlushLog(SaveAnswer == 6 && Logging == 1);
-    if (!out.failed) {
-        m_flushFailureShown = false;
-        return;
-    }
-    if (m_flushFailureShown)
-        return;
-    m_flushFailureShown = true;
-    const QString text = QStringLiteral("The data log could not be written to %1 (%2). The readings are kept and "
-                                        "written with the next block.")
-                             .arg(QDir::toNativeSeparators(out.fileName), out.error);
-    const auto tell = [this, text] {
-        m_session.dialogs().message(text, QStringLiteral("Storage Option"), DialogService::Buttons::OK,
-                                    DialogService::Icon::Exclamation);
-    };
-    // From an answer the box waits until the answer is handled, so that the log polls on behind it.
-    if (tellLater)
-        QTimer::singleShot(0, this, tell);
-    else
-        tell();
+    m_flushNotice.Report(LogRows.FlushLog(SaveAnswer == 6 && Logging == 1), tellLater);
 }
 
 void frmLog::cmdStart_Click()

@@ -4,6 +4,7 @@
 // gate, sends batch commands with the next poll, and records every reading to a data-log file.
 
 #include "monitor/datalogfile.h"
+#include "monitor/flushnotice.h"
 #include "monitor/livedata.h"
 #include "monitor/stripchart.h"
 
@@ -159,6 +160,5 @@ private:
     void stopLog();
 
     Session& m_session;
-    // A failed flush is reported once until a flush succeeds again.
-    bool m_flushFailureShown = false;
+    FlushNotice m_flushNotice;
 };

@@ -95,6 +95,8 @@ const Words kWords[] = {
     {"up2", {"\u25B2\u25B2", "\u25B2\u25B2", "\u25B2\u25B2"}, 0x4F6F8F},
     {"down1", {"\u25BC", "\u25BC", "\u25BC"}, 0x4F6F8F},
     {"down2", {"\u25BC\u25BC", "\u25BC\u25BC", "\u25BC\u25BC"}, 0x4F6F8F},
+    // Diagnostics log.
+    {"signal", {"Raw Signals", "Raw Signals", "Raw Signals"}, 0xB5652B},
 };
 } // namespace
 

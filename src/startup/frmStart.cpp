@@ -9,6 +9,7 @@
 #include "meterdata/frmConfig.h"
 #include "meterdata/frmGlobal.h"
 #include "monitor/frmLog.h"
+#include "monitor/frmLogdiag.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
 
@@ -183,7 +184,8 @@ void frmStart::imgLogdata_Click()
 
 void frmStart::imgDiagnostics_Click()
 {
-    // Opens the diagnostics log once it exists.
+    m_session.windows().get<frmLogdiag>().show();
+    hide();
 }
 
 void frmStart::imgSerialSetup_Click()

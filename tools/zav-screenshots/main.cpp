@@ -1,6 +1,7 @@
 // Writes pictures of the windows into a folder: start-japanese.png, start-english.png,
-// start-korean.png, datalog.png, config.png, channel.png, pipe.png, analog.png. Runs headless
-// (offscreen) and never touches a serial port.
+// start-korean.png, datalog.png, diagnostics.png, signal.png, config.png, channel.png, pipe.png,
+// analog.png. Runs headless (offscreen) and never touches a serial port of the machine: the
+// monitoring windows run against the meter simulator.
 
 #include "analogio/frmAnalogOUT.h"
 #include "app/windowtool.h"
@@ -11,6 +12,8 @@
 #include "link/modComFun.h"
 #include "meterdata/frmConfig.h"
 #include "monitor/frmLog.h"
+#include "monitor/frmLogdiag.h"
+#include "monitor/frmplt.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "platform/settingsstore.h"
@@ -23,11 +26,13 @@
 #include <QProcess>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QDir>
 #include <QStandardPaths>
 #include <cmath>
+#include <functional>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -85,6 +90,36 @@ int main(int argc, char* argv[])
     while (clock.elapsed() < 20000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     log.cmdStart->click(); // pause
+
+    // Waits, with the windows running, until the condition holds or the time is up.
+    const auto waitFor = [](const std::function<bool()>& condition, int ms) {
+        QElapsedTimer wait;
+        wait.start();
+        while (!condition() && wait.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    waitFor([&session] { return session.PollBusy == 0; }, 4000);
+
+    // The diagnostics log of channel A polled at 20 Hz for 3 s, then the raw signal window after
+    // one download of the waveforms.
+    frmLogdiag& diag = session.windows().get<frmLogdiag>();
+    diag.show();
+    diag.cmbUpdate->setCurrentIndex(0);
+    diag.cmbUpdate_Click();
+    diag.cmdStart->click(); // "Save to Disk?" answered No
+    waitFor([] { return false; }, 3000);
+    diag.cmdStart->click(); // pause
+    waitFor([&session] { return session.PollBusy == 0; }, 4000);
+    picture(diag, QStringLiteral("diagnostics"));
+    diag.imgSig->click();
+    frmplt& plot = session.windows().get<frmplt>();
+    plot.lstChan->setCurrentRow(0);
+    plot.cmdLive->click();
+    waitFor([&plot] { return plot.Signals.SlotCount[6] > 0; }, 20000);
+    plot.Downloading = false; // the poll in flight is the last
+    waitFor([&plot] { return !plot.PollOutstanding; }, 4000);
+    picture(plot, QStringLiteral("signal"));
+    plot.hide();
 
     // The port settings dialog, as Serial Setup opens it, with Com1 on the simulator.
     frmProperties properties(session.link(), session.settings(), session.dialogs());

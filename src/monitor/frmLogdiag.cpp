@@ -1,0 +1,253 @@
+#include "monitor/frmLogdiag.h"
+
+#include "engine/session.h"
+#include "link/commands.h"
+#include "monitor/diaglog.h"
+#include "monitor/frmplt.h"
+#include "platform/dialogservice.h"
+#include "platform/picturebutton.h"
+#include "platform/twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Value grid, twips: two columns of captions and boxes.
+constexpr int kGridTop = 720;
+constexpr int kRowStep = 420;
+constexpr int kBoxHeight = 300;
+constexpr int kBoxWidth = 1200;
+constexpr int kCaptionWidth = 1680;
+constexpr int kCaptionLeft[2] = {0, 3000};
+constexpr int kBoxLeft[2] = {1740, 4740};
+
+// Boxes by column and row: column 0 the times, counts, strength and saturation; column 1 the
+// triggers and wave figures, ending with the lead/lag pair.
+constexpr std::array<std::array<int, 7>, 2> kGrid = {{{0, 1, 6, 3, 7, 5, 8}, {2, 13, 4, 9, 11, 10, 12}}};
+constexpr int kTrigUp = 2;
+constexpr int kTrigDown = 13;
+constexpr int kLeadLag = 12;
+constexpr int kLeadLagSecond = 14;
+
+QString indexed(const char* name, int i)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+}
+
+} // namespace
+
+frmLogdiag::frmLogdiag(Session& session, QWidget* parent)
+    : QWidget(parent), m_session(session), m_flushNotice(session, this, QStringLiteral("diagnostics log"))
+{
+    setObjectName(QStringLiteral("frmLogdiag"));
+    setWindowTitle(QStringLiteral("Log Diagnostics"));
+    buildControls();
+    Form_Load();
+    m_session.onLink(this, [this](frmCDR& link) {
+        connect(&link, &frmCDR::timedOut, this, &frmLogdiag::LinkTimedOut);
+        connect(&link, &frmCDR::sendFailed, this, &frmLogdiag::LinkTimedOut);
+    });
+}
+
+frmLogdiag::~frmLogdiag()
+{
+    // Last chance for blocks that could not be written earlier.
+    if (DiagRows.UnwrittenRows() > 0)
+        DiagRows.FlushLog(false);
+}
+
+void frmLogdiag::buildControls()
+{
+    setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
+
+    cmbChan = new QComboBox(this);
+    cmbChan->setObjectName(QStringLiteral("cmbChan"));
+    cmbChan->addItems({QStringLiteral("CHAN A"), QStringLiteral("CHAN B")});
+    twips::place(cmbChan, 120, 150, 1440, kBoxHeight);
+    cmbUpdate = new QComboBox(this);
+    cmbUpdate->setObjectName(QStringLiteral("cmbUpdate"));
+    cmbUpdate->addItem(QStringLiteral("20 Hz"), 50);
+    cmbUpdate->addItem(QStringLiteral("10 Hz"), 100);
+    cmbUpdate->addItem(QStringLiteral("5 Hz"), 200);
+    cmbUpdate->addItem(QStringLiteral("1 Hz"), 1000);
+    twips::place(cmbUpdate, 1680, 150, 1200, kBoxHeight);
+
+    tmrUpDate = new QTimer(this);
+    tmrUpDate->setObjectName(QStringLiteral("tmrUpDate"));
+    tmrUpDate->setTimerType(Qt::PreciseTimer);
+    connect(tmrUpDate, &QTimer::timeout, this, &frmLogdiag::tmrUpDate_Timer);
+
+    cmdStart = new QPushButton(QStringLiteral("Start"), this);
+    cmdStart->setObjectName(QStringLiteral("cmdStart"));
+    twips::place(cmdStart, 3060, 120, 1080, 360);
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    twips::place(cmdClose, 4260, 120, 1080, 360);
+    imgSig = createPictureButton(this, QStringLiteral("imgSig"), "signal", 5460, 90, 1020, 420);
+
+    const auto caption = [this](const QString& name, const char* text, int column, int top) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        l->setObjectName(name);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        twips::place(l, kCaptionLeft[column], top, kCaptionWidth, kBoxHeight);
+        return l;
+    };
+    for (int i = 0; i < diaglog::kBoxes; ++i) {
+        auto* t = new QLineEdit(this);
+        t->setObjectName(indexed("txtDATA", i));
+        t->setReadOnly(true);
+        txtDATA[static_cast<std::size_t>(i)] = t;
+    }
+    const auto& captions = diaglog::Captions();
+    for (int column = 0; column < 2; ++column) {
+        for (std::size_t r = 0; r < kGrid[0].size(); ++r) {
+            const int box = kGrid[static_cast<std::size_t>(column)][r];
+            const auto b = static_cast<std::size_t>(box);
+            const int top = kGridTop + static_cast<int>(r) * kRowStep;
+            const char* text = captions[b];
+            if (box == kTrigUp || box == kTrigDown)
+                Tri[box == kTrigUp ? 0 : 1] = caption(indexed("Tri", box == kTrigUp ? 0 : 1), text, column, top);
+            else
+                lbldata[b] = caption(indexed("lbldata", box), text, column, top);
+            if (box == kLeadLag) {
+                // Lead/lag: two boxes side by side.
+                twips::place(txtDATA[b], kBoxLeft[column], top, kBoxWidth / 2 - 30, kBoxHeight);
+                twips::place(txtDATA[kLeadLagSecond], kBoxLeft[column] + kBoxWidth / 2 + 30, top, kBoxWidth / 2 - 30,
+                             kBoxHeight);
+            } else {
+                twips::place(txtDATA[b], kBoxLeft[column], top, kBoxWidth, kBoxHeight);
+            }
+        }
+    }
+
+    connect(cmbUpdate, &QComboBox::activated, this, [this] { cmbUpdate_Click(); });
+    connect(cmdStart, &QPushButton::clicked, this, &frmLogdiag::cmdStart_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmLogdiag::cmdClose_Click);
+    connect(imgSig, &QAbstractButton::clicked, this, &frmLogdiag::imgSig_Click);
+}
+
+void frmLogdiag::Form_Load()
+{
+    cmbChan->setCurrentIndex(0);
+    cmbUpdate->setCurrentIndex(3);
+    cmbUpdate_Click();
+    DiagState = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Polling and answers
+
+void frmLogdiag::tmrUpDate_Timer()
+{
+    tmrUpDate->stop();
+    m_session.PollBusy = 1;
+    modComFun::BuildCommand(m_session.link(), modComFun::KindDiagData, m_session.NodeAddress,
+                            static_cast<std::uint8_t>(cmbChan->currentIndex() == 1 ? 1 : 0), 0);
+}
+
+void frmLogdiag::LinkTimedOut()
+{
+    m_session.PollBusy = 0;
+    if (DiagState == 1)
+        tmrUpDate->start();
+}
+
+void frmLogdiag::Setformdiag()
+{
+    const frmCDR& link = m_session.link();
+    // An answer too short for its fields shows and records nothing; the polling goes on.
+    if (link.RxCount >= diaglog::kAnswerLength) {
+        const diaglog::Boxes boxes = diaglog::Texts(link.RxBuffer.data());
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            txtDATA[i]->setText(boxes[i]);
+        if (SaveAnswer == 6) {
+            DiagRows.AddRow(diaglog::RowLine(boxes));
+            if (DiagRowIndex() >= DataLogFile::kDiagBlockRows)
+                flushRows(true);
+        }
+    }
+    m_session.PollBusy = 0;
+    if (DiagState == 1)
+        tmrUpDate->start();
+}
+
+void frmLogdiag::cmbUpdate_Click()
+{
+    tmrUpDate->setInterval(cmbUpdate->currentData().toInt());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start, Pause, Resume, Close
+
+void frmLogdiag::flushRows(bool tellLater)
+{
+    m_flushNotice.Report(DiagRows.FlushLog(SaveAnswer == 6), tellLater);
+}
+
+void frmLogdiag::cmdStart_Click()
+{
+    if (DiagState == 1) {
+        tmrUpDate->stop();
+        flushRows(false);
+        DiagState = 2;
+        cmdStart->setText(QStringLiteral("Resume"));
+        return;
+    }
+    if (DiagState == 0) {
+        DiagRows.FlushLog(false); // rows of a stopped log are not kept; blocks still waiting are tried
+        const auto answer = m_session.dialogs().message(QStringLiteral("Save to Disk?"), QStringLiteral("Storage Option"),
+                                                        DialogService::Buttons::YesNo, DialogService::Icon::Question);
+        SaveAnswer = answer == DialogService::Answer::Yes ? 6 : 7;
+        if (SaveAnswer == 6) {
+            const QString name = m_session.dialogs().saveFile(DataLogFile::TextFileRequest());
+            if (name.isEmpty())
+                return;
+            DiagFileName = name;
+            DiagRows.SetFileName(name);
+            if (!DiagRows.WriteLogHeader(diaglog::HeaderLine()))
+                return;
+        }
+    }
+    tmrUpDate->start();
+    DiagState = 1;
+    cmdStart->setText(QStringLiteral("Pause"));
+}
+
+void frmLogdiag::stopLog()
+{
+    DiagState = 0;
+    tmrUpDate->stop();
+    flushRows(false);
+    cmdStart->setText(QStringLiteral("Start"));
+}
+
+void frmLogdiag::cmdClose_Click()
+{
+    stopLog();
+    hide();
+    m_session.windows().showHome();
+}
+
+void frmLogdiag::Form_Unload()
+{
+    stopLog();
+    m_session.windows().showHome();
+}
+
+void frmLogdiag::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmLogdiag::imgSig_Click()
+{
+    stopLog();
+    hide();
+    m_session.windows().get<frmplt>().show();
+}

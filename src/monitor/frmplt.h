@@ -1,0 +1,91 @@
+#pragma once
+// The raw signal window ("Raw Acoustic Signals"): downloads the upstream and downstream waveforms
+// of one channel block by block, like an oscilloscope that keeps refreshing, draws each in its
+// frame with the trigger marker, shows the gain, trigger and saturation figures, and saves the
+// captured waveforms as a signal table.
+
+#include "monitor/signalplot.h"
+#include "monitor/stripchart.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class ChartSurface;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTextEdit;
+class Session;
+class Shape;
+
+class frmplt : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kFormWidth = 12600;
+    static constexpr int kFormHeight = 9480;
+    // Lamp colours (colour values: red in the low byte).
+    static constexpr int kLampGreen = 65280;
+    static constexpr int kLampYellow = 65535;
+    static constexpr int kLampBlue = 16711680;
+
+    explicit frmplt(Session& session, QWidget* parent = nullptr);
+    ~frmplt() override;
+
+    // Answer of the signal poll (function code 35): one block of samples, from the link window's
+    // RxBuffer. Every answer is followed by the next poll while the download runs.
+    void PlotData();
+    // The meter's plot mark (function code 99): the first lamp turns blue while the window shows.
+    void PlotMark();
+    // The link gave up on the answer: the download polls on. The poll could not leave: the
+    // download stops until "DownLoad Signals" is clicked again.
+    void LinkTimedOut();
+    void LinkFailed();
+
+    void RequestSignals();
+    void StepLamps();
+    // Draws n samples into graph g (0 upstream, 1 downstream) with the marker.
+    void DrawGraph(int g, int n, const std::int16_t* samples);
+    stripchart::Frame GraphFrame(int g) const;
+
+    // Control handlers.
+    void lstChan_Click();
+    void cmdLive_Click();
+    void cmdSave_Click();
+    void cmdClose_Click();
+    void Form_Unload();
+
+    // Controls.
+    QListWidget* lstChan = nullptr;
+    QPushButton* cmdLive = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdClose = nullptr;
+    std::array<QGroupBox*, 2> shpgraph{};
+    std::array<Shape*, 5> shpStatus{};
+    std::array<QLineEdit*, 4> txtDiag{};
+    QTextEdit* txtNotes = nullptr;
+    // The window's drawing surface, under the controls.
+    ChartSurface* Surface = nullptr;
+
+    // Window state.
+    std::uint8_t SignalChannel = 1;
+    signalplot::Capture Signals; // SignalBuffer, SamplesReceived, SignalSlots, SlotCount
+    int MarkerIndex = 0;
+    int LampIndex = 0;
+    // The download runs from "DownLoad Signals" until Close (or a poll that cannot leave); a poll
+    // of it is waiting for its answer.
+    bool Downloading = false;
+    bool PollOutstanding = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void nextPoll();
+
+    Session& m_session;
+};
