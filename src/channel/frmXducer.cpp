@@ -181,7 +181,8 @@ void frmXducer::SetLang(std::int16_t iLang)
 
 int frmXducer::channelCount() const
 {
-    return static_cast<int>(std::min<std::uint32_t>(m_session.GlobalCells.NumberChan.u, modData::ChannelCount));
+    // Only the channels the image holds are offered: an edit of any other would never reach the meter.
+    return static_cast<int>(std::min<std::uint32_t>(m_session.GlobalCells.NumberChan.u, modData::MappedChannels));
 }
 
 void frmXducer::FillBoxes()

@@ -97,7 +97,9 @@ TEST_F(Hub, ListsFollowTheRecordAndNeverIndexPastTheirTables)
         c.chan(1).XducerType.u = 12;
         c.chan(1).ErrHandle.u = 9;
         c.chan(1).FluidVOS.f = 1540.0f;
+        c.s().GlobalCells.NumberChan.u = 3;
     });
+    EXPECT_EQ(list("cmbChannel")->count(), 2) << "the image holds two channels";
     EXPECT_EQ(list("cmbFluid")->currentText(), "Other");
     EXPECT_EQ(list("cmbErr_lim")->currentText(), "CUSTOM");
     EXPECT_EQ(list("cmbSig_Proc")->currentText(), "DEFAULT") << "the zero trim is not a signal setting";
