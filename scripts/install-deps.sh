@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the run command need.
-# Only what is missing is installed; safe to call again.
+# Only what is missing is installed; safe to call again. With --fuzz, also clang and its libFuzzer
+# runtime for the fuzz targets (fuzz/run.sh).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
   libgl-dev libgtest-dev googletest
   fonts-noto-cjk xvfb xauth
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -19,6 +19,12 @@ Recalled RecallSite(Session& session, const QString& path)
     result.error = sitefile::ReadFileBytes(path, sitefile::kRecallReadLimit, file);
     if (!result.error.isEmpty())
         return result;
+    return RecallSiteBytes(session, file);
+}
+
+Recalled RecallSiteBytes(Session& session, const QByteArray& file)
+{
+    Recalled result;
     // A file with more image bytes than the image holds is no site file: taking its first part
     // would leave an image that matches neither the file nor the cells, and a later store would
     // mix the two. It is refused before anything changes.

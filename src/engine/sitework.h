@@ -2,6 +2,7 @@
 // Site files as the session stores and recalls them: the configuration menu and the command line
 // both go through here, and only tell the user differently.
 
+#include <QByteArray>
 #include <QString>
 
 class Session;
@@ -26,5 +27,8 @@ struct Recalled {
 // Reads the whole file before anything changes; then ImageValid = 0, the image bytes, model and
 // version from the file, and ImageValid = 1 when the file is a whole, valid site file.
 Recalled RecallSite(Session& session, const QString& path);
+// The same with the file's bytes already read (at most sitefile::kRecallReadLimit of them tell
+// everything a recall needs): never Unreadable.
+Recalled RecallSiteBytes(Session& session, const QByteArray& file);
 
 } // namespace sitework
