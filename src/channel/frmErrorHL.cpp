@@ -23,7 +23,6 @@ constexpr int kUnitWidth = 1080;
 constexpr int kRowHeight = 315;
 constexpr BoxRows kRows{120, 2280, 2520, 1200, 240, 450, kRowHeight};
 constexpr int kBoxLeft = kRows.boxLeft;
-constexpr int kBoxWidth = kRows.boxWidth;
 
 const QString kFlowPicture = QStringLiteral("####.0");
 
