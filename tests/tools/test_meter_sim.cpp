@@ -498,7 +498,7 @@ TEST(MeterSimOptions, ParsesTheOptionsAndRefusesBadOnes)
         {"--chunk-words", "0"}, {"--block-samples", "123"}, {"--samples", "2049"}, {"--node", "0"},
         {"--node", "248"},   {"--serial", "65536"},    {"--baud", "0"},         {"--turnaround", "-1"},
         {"--save"},          {"--device", "/dev/ttyS0", "--link", "/tmp/m"}, {"stray"}, {"--node"},
-        {"--zero-delta", "abc"},
+        {"--zero-delta", "abc"}, {"--log-ends"},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());

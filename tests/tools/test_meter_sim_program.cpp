@@ -112,7 +112,7 @@ TEST(MeterSimProgram, OnADeviceItAnswersAndLogsThenStopsOnSigint)
     const QString logPath = QDir(dir.path()).filePath(QStringLiteral("meter.log"));
     QProcess sim;
     ASSERT_EQ(start(sim, {"--device", pty.slavePath(), "--baud", "115200", "--serial", "4660", "--split", "1", "--log",
-                          logPath}),
+                          logPath, "--log-ends"}),
               pty.slavePath());
     // A request with a bad CRC and an identification in one write: one answer, sent in two parts.
     const Bytes identify = modComFun::CommandFrame(3, 17, 0, 0);
@@ -124,13 +124,14 @@ TEST(MeterSimProgram, OnADeviceItAnswersAndLogsThenStopsOnSigint)
     EXPECT_EQ(summary, QStringLiteral("zav-meter-sim: answered 34:1 (1 in all); ignored 1; faults drop:0 corrupt:0 "
                                       "split:1 noise:0 foreign:0 delay:0"));
 
-    // The log: time-stamped lines for the start, each request and answer in hex, and the summary.
+    // The log: time-stamped lines for the start, each request and answer in hex, when the answer's
+    // last byte went out, and the summary.
     const QStringList log = QString::fromLatin1(testbytes::fileBytes(logPath)).split('\n', Qt::SkipEmptyParts);
     const QString stamp = QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     const QStringList expected = {
         "meter on " + QRegularExpression::escape(pty.slavePath()) + " \\(node 17, 115200 baud\\)",
         "RX 11 22 EF CD 00 00 \\w\\w \\w\\w \\(ignored: bad CRC\\)", "RX 11 22 EF CD 00 00 \\w\\w \\w\\w",
-        "TX 11 22 00 00 01 03 34 12 \\w\\w \\w\\w \\[split\\]", QRegularExpression::escape(summary)};
+        "TX 11 22 00 00 01 03 34 12 \\w\\w \\w\\w \\[split\\]", "TX end \\d+\\.\\d{3}", QRegularExpression::escape(summary)};
     ASSERT_EQ(log.size(), expected.size()) << log.join('\n').toStdString();
     for (qsizetype i = 0; i < log.size(); ++i)
         EXPECT_TRUE(QRegularExpression(stamp + expected[i] + '$').match(log[i]).hasMatch()) << log[i].toStdString();

@@ -205,6 +205,7 @@ struct Slice {
     double dueMs;
     std::vector<std::uint8_t> bytes;
     std::string logLine; // written when the slice goes out
+    bool last = false;   // the answer's last bytes
 };
 
 class Transmitter {
@@ -234,6 +235,8 @@ public:
                 }
                 m_queue.push_back(std::move(s));
             }
+            if (n > 0 && &piece == &reply.pieces.back())
+                m_queue.back().last = true;
             m_lineFreeMs = start + Meter::WireMs(n, m_baud);
             previousEnd = m_lineFreeMs;
         }
@@ -334,7 +337,10 @@ int main(int argc, char** argv)
         std::vector<std::uint8_t> sent;
         for (const sim::Piece& p : o.reply.pieces)
             sent.insert(sent.end(), p.bytes.begin(), p.bytes.end());
-        tx.schedule(o.reply, at, "TX " + hex(sent) + faultText(o.reply.faults));
+        // A pseudo-terminal takes the whole request at once: it ends when its last byte would
+        // have crossed a real line.
+        const double requestEnd = opt.devicePath.empty() ? at + Meter::WireMs(frame.size(), opt.meter.baud) : at;
+        tx.schedule(o.reply, requestEnd, "TX " + hex(sent) + faultText(o.reply.faults));
     };
 
     bool running = true;
@@ -350,6 +356,11 @@ int main(int argc, char** argv)
             }
             const ssize_t n = ::write(line.fd, s.bytes.data(), s.bytes.size());
             if (n == static_cast<ssize_t>(s.bytes.size())) {
+                if (s.last && opt.logEnds) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "TX end %.3f", nowMs());
+                    log.line(text);
+                }
                 q.pop_front();
                 blockedSince = -1;
                 continue;

@@ -23,8 +23,9 @@ const char* const kDescription =
     "arrive whole and in order), live data (30), diagnostics (31), raw signal download (35),\n"
     "zero calibration (38) and output trim (46; 36 for loop 99) with one frame each, and stays\n"
     "silent for requests for another node, with a bad CRC, a wrong access code or an unknown\n"
-    "function code. Answers leave at the --baud rate after the --turnaround and are always\n"
-    "shorter than 256 bytes.\n"
+    "function code. On a pseudo-terminal a request counts as arrived once its bytes would have\n"
+    "crossed the line at the --baud rate; answers leave at that rate after the --turnaround and\n"
+    "are always shorter than 256 bytes.\n"
     "\n"
     "It runs until SIGINT or SIGTERM, then prints one summary line (answers per request code,\n"
     "requests ignored, faults injected) and exits 0. Bad options print this usage and exit 2;\n"
@@ -68,6 +69,7 @@ const Spec kSpecs[] = {
     {"foreign", "p", "Probability that an answer comes as another node's (good CRC, other address)."},
     {"delay", "ms", "Send every answer this much later than the turnaround (default 0)."},
     {"log", "file", "Write every request and answer to this file as a time-stamped hex line."},
+    {"log-ends", nullptr, "Also log \"TX end <ms>\" when the last byte of each answer is written, in milliseconds of CLOCK_MONOTONIC."},
 };
 
 struct Fail {
@@ -200,6 +202,9 @@ ParseResult ParseOptions(const QStringList& args)
         path("image", o.imagePath);
         path("log", o.logPath);
         o.save = has("save");
+        o.logEnds = has("log-ends");
+        if (o.logEnds && o.logPath.empty())
+            throw Fail{"--log-ends goes into the --log file; give --log too"};
         if (!o.devicePath.empty() && !o.linkPath.empty())
             throw Fail{"--link makes a link to the pseudo-terminal; it does not go with --device"};
         if (o.save && o.imagePath.empty())

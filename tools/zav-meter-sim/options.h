@@ -16,6 +16,7 @@ struct SimOptions {
     std::string imagePath;  // site file to load the meter's image from
     bool save = false;      // write each accepted image back to imagePath
     std::string logPath;    // time-stamped hex log of requests and answers
+    bool logEnds = false;   // also log when each answer's last byte went out (monotonic clock)
 };
 
 struct ParseResult {
