@@ -1,5 +1,7 @@
 // ZAV Instrument Interface: service tool for the transit-time ultrasonic flow meter.
-// Option: --trace FILE writes the link trace (every frame and answer) to FILE.
+// Option: --trace FILE writes the link trace (every frame and answer) to FILE. With
+// ZAV_REPORT_SHOWN set, the moment the first window is shown goes to standard error in
+// milliseconds of CLOCK_MONOTONIC (for start-up timing).
 
 #include "app/windowtool.h"
 #include "engine/session.h"
@@ -9,8 +11,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 #include <cstdio>
+#include <time.h>
 
 int main(int argc, char* argv[])
 {
@@ -37,5 +41,13 @@ int main(int argc, char* argv[])
     session.endProgram = [] { QCoreApplication::quit(); };
     InstallWindowTool(session);
     session.windows().get<frmStart>().show();
+    if (qEnvironmentVariableIsSet("ZAV_REPORT_SHOWN")) {
+        // Once the event loop has run the show.
+        QTimer::singleShot(0, [] {
+            timespec ts{};
+            clock_gettime(CLOCK_MONOTONIC, &ts);
+            std::fprintf(stderr, "zav-interface: first window shown at %.3f ms\n", ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6);
+        });
+    }
     return app.exec();
 }
