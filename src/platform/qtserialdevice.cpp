@@ -118,7 +118,10 @@ bool QtSerialDevice::write(const QByteArray& bytes)
 {
     if (!m_port.isOpen())
         return false;
-    return m_port.write(bytes) == bytes.size();
+    if (m_port.write(bytes) != bytes.size())
+        return false;
+    m_port.flush();
+    return true;
 }
 
 QByteArray QtSerialDevice::readAll()
