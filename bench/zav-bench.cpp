@@ -157,7 +157,7 @@ void printRow(const Row& r)
     // The figure held against the goal: p95 for an upper bound, the 5th percentile for a lower one.
     const double judged = r.atMost ? p95 : p05;
     const bool pass = !r.values.empty() && (r.atMost ? judged <= r.goal : judged >= r.goal);
-    std::printf("%-34s %7s %5zu %9.3f %9.3f  %s%-6.3g %-10s %s%s%s\n", r.item.c_str(),
+    std::printf("%-38s %7s %5zu %9.3f %9.3f  %s%-6.3g %-10s %s%s%s\n", r.item.c_str(),
                 r.baud ? std::to_string(r.baud).c_str() : "-", r.values.size(), med, r.atMost ? p95 : p05,
                 r.atMost ? "<=" : ">=", r.goal, r.unit.c_str(), r.values.empty() ? "n/a" : pass ? "pass" : "MISS",
                 r.note.empty() ? "" : "  ", r.note.c_str());
@@ -625,7 +625,7 @@ int main(int argc, char* argv[])
 
     std::printf("zav-bench: against zav-meter-sim on a pseudo-terminal, --turnaround 0, %d runs (waveform %d)\n",
                 runs, waveRuns);
-    std::printf("%-34s %7s %5s %9s %9s  %-8s %-10s %s\n", "item", "baud", "runs", "median", "p95/p05", "goal", "unit",
+    std::printf("%-38s %7s %5s %9s %9s  %-8s %-10s %s\n", "item", "baud", "runs", "median", "p95/p05", "goal", "unit",
                 "result");
     std::fflush(stdout);
 
