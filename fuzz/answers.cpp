@@ -93,6 +93,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows' platform notices (raise, keyboard grab) would be printed on every input.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     // Made once and kept to the end of the process: the run ends by exit(), with no teardown.
     new QApplication(*argc, *argv);
     session = new Session(std::make_unique<NoDialogs>(), [](const SettingsStore&) -> std::unique_ptr<SerialDevice> {

@@ -14,15 +14,17 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DZAV_FUZZ=ON -DZAV_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz --target "${targets[@]/#/fuzz-}" >/dev/null
 
-# Libraries that keep what they load for the whole run are not leaks of ours.
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:${LSAN_OPTIONS:-}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p build-fuzz/findings
 for t in "${targets[@]}"; do
   cp -r "fuzz/corpus/$t" "$work/$t"
   log="$work/$t.log"
-  if ! build-fuzz/fuzz/fuzz-"$t" "$work/$t" -max_total_time="$seconds" -print_final_stats=1 \
+  # The windows keep state from answer to answer (and the fonts the platform loads): the answers
+  # target looks for bad memory access and undefined behaviour, not for memory kept.
+  extra=()
+  [ "$t" = answers ] && extra=(-detect_leaks=0)
+  if ! build-fuzz/fuzz/fuzz-"$t" "$work/$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="build-fuzz/findings/$t-" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "fuzz-$t: finding, input kept in build-fuzz/findings/" >&2
