@@ -120,9 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     modComFun::AppendCrc(link.RxBuffer.data(), 1 + body);
     link.RxCount = static_cast<std::uint16_t>(body + 3);
     modComFun::HandleResponse(link);
-    // The requests the handlers sent are not kept.
+    // The requests the handlers sent are not kept, and what the windows posted (repaints, show
+    // and hide events) is delivered now rather than piling up without an event loop.
     if (port)
         port->writes.clear();
+    QCoreApplication::sendPostedEvents();
     require(session->ImageLength <= modData::ParamImageSize);
     return 0;
 }
