@@ -8,6 +8,7 @@
 // good, so every input reaches its handler. Whatever arrives, nothing reads or writes outside a
 // buffer (the sanitizers), and the image never claims more bytes than it holds.
 
+#include "fuzzsupport.h"
 #include "analogio/frmTrim.h"
 #include "app/windowtool.h"
 #include "channel/frmZero.h"
@@ -17,7 +18,6 @@
 #include "link/modComFun.h"
 #include "monitor/frmLogdiag.h"
 #include "monitor/frmplt.h"
-#include "platform/dialogservice.h"
 #include "platform/fakeserialdevice.h"
 #include "startup/frmStart.h"
 
@@ -30,22 +30,8 @@
 
 namespace {
 
-class NoDialogs : public DialogService {
-public:
-    Answer message(const QString&, const QString&, Buttons, Icon) override { return Answer::No; }
-    QString openFile(const FileRequest&) override { return {}; }
-    QString saveFile(const FileRequest&) override { return {}; }
-    void beep() override {}
-};
-
 Session* session = nullptr;
 FakeSerialDevice* port = nullptr;
-
-void require(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 // Puts the tool in the state in which it waits for an answer of the chosen kind.
 void prepare(std::uint8_t mode)
@@ -97,7 +83,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     // Made once and kept to the end of the process: the run ends by exit(), with no teardown.
     new QApplication(*argc, *argv);
-    session = new Session(std::make_unique<NoDialogs>(), [](const SettingsStore&) -> std::unique_ptr<SerialDevice> {
+    session = new Session(std::make_unique<NoDialogs>(DialogService::Answer::No), [](const SettingsStore&) -> std::unique_ptr<SerialDevice> {
         auto p = std::make_unique<FakeSerialDevice>();
         port = p.get();
         return p;

@@ -3,9 +3,9 @@
 // number, one per line of the input. Whatever is stored, the port ends with line settings that
 // read back to themselves, a port number of 1..255 and a flow control of 0..3.
 
+#include "fuzzsupport.h"
 #include "link/answerroutes.h"
 #include "link/frmCDR.h"
-#include "platform/dialogservice.h"
 #include "platform/linesettings.h"
 #include "platform/portnames.h"
 #include "platform/qtserialdevice.h"
@@ -19,21 +19,7 @@
 
 namespace {
 
-class NoDialogs : public DialogService {
-public:
-    Answer message(const QString&, const QString&, Buttons, Icon) override { return Answer::OK; }
-    QString openFile(const FileRequest&) override { return {}; }
-    QString saveFile(const FileRequest&) override { return {}; }
-    void beep() override {}
-};
-
 SettingsStore* store = nullptr;
-
-void require(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 bool same(const LineSettings& a, const LineSettings& b)
 {

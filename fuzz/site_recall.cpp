@@ -2,13 +2,13 @@
 // into the image, the image into the cells, the menu's identity labels. The cells must give the
 // image back byte for byte when encoded (a send encodes them), and a refused file changes nothing.
 
+#include "fuzzsupport.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
 #include "meterdata/auditsheet.h"
 #include "meterdata/modBinaryRW.h"
 #include "meterdata/sitefile.h"
-#include "platform/dialogservice.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -20,21 +20,7 @@
 
 namespace {
 
-class NoDialogs : public DialogService {
-public:
-    Answer message(const QString&, const QString&, Buttons, Icon) override { return Answer::OK; }
-    QString openFile(const FileRequest&) override { return {}; }
-    QString saveFile(const FileRequest&) override { return {}; }
-    void beep() override {}
-};
-
 Session* session = nullptr;
-
-void require(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 } // namespace
 
