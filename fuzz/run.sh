@@ -23,8 +23,10 @@ for t in "${targets[@]}"; do
   # The windows keep state from answer to answer (and the fonts the platform loads): the answers
   # target looks for bad memory access and undefined behaviour, not for memory kept.
   extra=()
-  [ "$t" = answers ] && extra=(-detect_leaks=0)
-  if ! build-fuzz/fuzz/fuzz-"$t" "$work/$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+  leaks=1
+  [ "$t" = answers ] && extra=(-detect_leaks=0) && leaks=0
+  if ! ASAN_OPTIONS="detect_leaks=$leaks:${ASAN_OPTIONS:-}" build-fuzz/fuzz/fuzz-"$t" "$work/$t" "${extra[@]}" \
+      -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="build-fuzz/findings/$t-" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "fuzz-$t: finding, input kept in build-fuzz/findings/" >&2
