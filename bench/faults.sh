@@ -46,31 +46,15 @@ cleanup() {
 trap cleanup EXIT INT TERM
 export XDG_CONFIG_HOME="$work/config"
 
-# start_sim DIR [options]: the simulator on a pseudo-terminal; sets sim_pid and device.
-start_sim() {
-  local dir=$1
-  shift
-  "$simulator" --baud "$baud" --turnaround 0 "$@" >"$dir/sim.out" 2>"$dir/sim.err" &
-  sim_pid=$!
-  device=""
-  for _ in $(seq 1 100); do
-    device=$(head -n 1 "$dir/sim.out" 2>/dev/null || true)
-    [ -n "$device" ] && return 0
-    sleep 0.05
-  done
-  cat "$dir/sim.err" >&2
-  exit 1
-}
-stop_sim() {
-  kill -TERM "$sim_pid" 2>/dev/null || true
-  wait "$sim_pid" 2>/dev/null || true
-  sim_pid=""
-}
+# The simulator at the line's rate with no turnaround, on a pseudo-terminal (start_sim, stop_sim).
+source scripts/sim.sh
+ZAV_SIM=$simulator
+start_sim_at_rate() { start_sim "$1" --baud "$baud" --turnaround 0 "${@:2}" || exit 1; }
 
 # Site file A: the factory image, read on a clean line. Site file B: A with another meter name
 # ("ZAV METER" becomes "ZAV METEX"), its checksum byte made good.
 mkdir -p "$work/clean"
-start_sim "$work/clean"
+start_sim_at_rate "$work/clean"
 "$cli" read "$work/A.bin" --device "$device" >/dev/null
 stop_sim
 cp "$work/A.bin" "$work/B.bin"
@@ -93,7 +77,7 @@ for spec in "${faults[@]}"; do
   dir="$work/$fault"
   mkdir -p "$dir"
   cp "$work/A.bin" "$dir/meter.bin"
-  start_sim "$dir" --image "$dir/meter.bin" --save --seed "$seed" --"$fault" "$value"
+  start_sim_at_rate "$dir" --image "$dir/meter.bin" --save --seed "$seed" --"$fault" "$value"
   current="$work/A.bin"
   runs=0 exchanges=0 failures=0 lost=0
   while [ "$exchanges" -lt "$want" ]; do

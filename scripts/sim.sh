@@ -1,11 +1,12 @@
 # Sourced by the scripts that need the meter simulator: start_sim DIR [options] starts
-# build/tools/zav-meter-sim/zav-meter-sim on a pseudo-terminal with its output in DIR, and sets
-# sim_pid and device (its pseudo-terminal); stop_sim ends it.
+# the meter simulator (ZAV_SIM, default build/tools/zav-meter-sim/zav-meter-sim) on a
+# pseudo-terminal with its output in DIR, and sets sim_pid and device (its pseudo-terminal);
+# stop_sim ends it.
 
 start_sim() {
   local dir=$1
   shift
-  build/tools/zav-meter-sim/zav-meter-sim "$@" >"$dir/sim.out" 2>"$dir/sim.err" &
+  "${ZAV_SIM:-build/tools/zav-meter-sim/zav-meter-sim}" "$@" >"$dir/sim.out" 2>"$dir/sim.err" &
   sim_pid=$!
   device=""
   for _ in $(seq 1 100); do
