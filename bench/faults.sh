@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Image reads and writes through zav-cli against the meter simulator on a bad line, one line fault
-# at a time, and whether anything was lost on the way. Each fault gets its own simulator that
+# at a time, and whether anything was lost on the way; then the same through the window tool
+# (bench/zav-faults.cpp: its windows, offscreen, with the same faults, rate and seed). Each fault gets its own simulator that
 # keeps its image in a site file (--image, --save: every image it accepts is written back there);
 # zav-cli reads the image into a site file and writes two site files, A and B, in turn, until at
 # least the asked number of exchanges (requests sent) have gone over the line.
@@ -15,8 +16,9 @@
 #
 # Usage: bench/faults.sh [exchanges per fault, default 1000] [seed, default 1]
 # ZAV_FAULTS="drop split" runs only those faults; ZAV_FAULTS_VERBOSE=1 tells every run.
-# Builds zav-cli and zav-meter-sim in build/ (without tests), or uses the configured build folder
-# named by ZAV_BUILD. Run by hand; not part of the test suite.
+# Builds zav-cli, zav-meter-sim and zav-faults in build/ (without tests), or uses the configured
+# build folder named by ZAV_BUILD (configured with -DZAV_BUILD_BENCH=ON). Run by hand; not part of
+# the test suite. The exit status is 1 when anything was lost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 want=${1:-1000}
@@ -28,9 +30,9 @@ faults=("drop 0.05" "corrupt 0.05" "split 0.05" "noise 0.05" "foreign 0.05" "del
 build=${ZAV_BUILD:-build}
 if [ -z "${ZAV_BUILD:-}" ]; then
   bash scripts/install-deps.sh
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF -DZAV_BUILD_BENCH=ON >/dev/null
 fi
-cmake --build "$build" --target zav-cli zav-meter-sim >/dev/null
+cmake --build "$build" --target zav-cli zav-meter-sim zav-faults >/dev/null
 cli=$build/tools/zav-cli/zav-cli
 simulator=$build/tools/zav-meter-sim/zav-meter-sim
 
@@ -69,7 +71,9 @@ printf 'not read yet' >"$work/stale.bin"
 
 same() { cmp -s "$1" "$2"; }
 
+echo "zav-cli at $baud baud, 5 % faults, seed $seed"
 printf '%-10s %6s %10s %8s %10s %10s\n' fault runs exchanges injected failures "data lost"
+total_lost=0
 for spec in "${faults[@]}"; do
   read -r fault value <<<"$spec"
   # ZAV_FAULTS="drop split" runs only those.
@@ -126,4 +130,11 @@ for spec in "${faults[@]}"; do
   stop_sim
   injected=$(grep -o "$fault:[0-9]*" "$dir/sim.out" | tail -n 1 | cut -d: -f2)
   printf '%-10s %6d %10d %8s %10d %10d\n' "--$fault" "$runs" "$exchanges" "${injected:-?}" "$failures" "$lost"
+  total_lost=$((total_lost + lost))
 done
+
+echo
+status=0
+"$build/bench/zav-faults" --exchanges "$want" --seed "$seed" ${ZAV_FAULTS:+--faults "$ZAV_FAULTS"} \
+  ${ZAV_FAULTS_VERBOSE:+--verbose} || status=$?
+[ "$total_lost" -eq 0 ] && [ "$status" -eq 0 ]
