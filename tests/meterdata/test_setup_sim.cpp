@@ -6,6 +6,8 @@
 #include "support/pty.h"
 #include "support/simread.h"
 
+#include <QLabel>
+
 using namespace sitetest;
 
 // Blocks of 56 words: 13 answers, the last one short (blocks of one word, 726 answers, are counted
