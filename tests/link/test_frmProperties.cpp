@@ -96,8 +96,7 @@ TEST(PortSettings, PortChangeReopensAndStoresTheChoiceWithTheMapping)
         ctl<QComboBox>(d, "cboPort")->setCurrentIndex(2);
         EXPECT_EQ(device->currentText(), "/dev/ttyUSB7");
         EXPECT_TRUE(ctl<QLabel>(d, "lblDevice")->text().startsWith("Com3 opens /dev/ttyUSB7"));
-        device->lineEdit()->clear();
-        QTest::keyClicks(device->lineEdit(), "/dev/pts/42");
+        ui::type(device->lineEdit(), "/dev/pts/42");
         EXPECT_EQ(stored(t, "Com3", "Ports"), "/dev/ttyUSB7") << "stored only by OK";
         ctl<QComboBox>(d, "cboParity")->setCurrentIndex(3);
         click(d, "optFlow_1");
@@ -133,8 +132,7 @@ TEST(PortSettings, FailedChangeKeepsTheOldPortOpenAndStoresNothing)
     ASSERT_TRUE(port.open(nullptr));
     withDialog(t, [&](QDialog& d) {
         ctl<QComboBox>(d, "cboPort")->setCurrentIndex(2);
-        ctl<QComboBox>(d, "cboDevice")->lineEdit()->clear();
-        QTest::keyClicks(ctl<QComboBox>(d, "cboDevice")->lineEdit(), "/nonexistent/ttyZAV3");
+        ui::type(ctl<QComboBox>(d, "cboDevice")->lineEdit(), "/nonexistent/ttyZAV3");
         click(d, "cmdOK");
         ASSERT_EQ(t.dialogs->asked.size(), 1);
         EXPECT_TRUE(t.dialogs->asked[0].text.startsWith("The serial port /nonexistent/ttyZAV3 was not found."))

@@ -47,9 +47,6 @@ TEST(UnitTables, NamesFactorsCounts)
             EXPECT_EQ(t->UnitFactor(k, static_cast<int>(c)), listed ? static_cast<float>(choices[c].second) : 0.0f);
         }
     }
-    // Stored at kind + 31 choice.
-    EXPECT_EQ(t->UnitNameTable[13 + 31 * 2], "m^3/s");
-    EXPECT_EQ(t->UnitFactorTable[14 + 31 * 2], static_cast<float>(1 / 132.0));
     // Outside the table.
     EXPECT_EQ(t->UnitCount(-1) + t->UnitCount(31), 0);
     EXPECT_EQ(t->UnitFactor(0, 5), 0.0f);

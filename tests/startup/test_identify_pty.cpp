@@ -4,6 +4,7 @@
 
 #include "support/fakesession.h"
 #include "support/simprocess.h"
+#include "support/widgets.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -20,9 +21,7 @@ TEST(IdentifyOverPty, SimulatorMappedToCom2InTheDialogIdentifiesInTheNextRun)
         TestSession t(TestSession::Port::Real);
         t.modal = [&](QDialog& d) {
             d.findChild<QComboBox*>("cboPort")->setCurrentIndex(1);
-            QLineEdit* device = d.findChild<QComboBox*>("cboDevice")->lineEdit();
-            device->clear();
-            QTest::keyClicks(device, sim.device());
+            ui::type(d.findChild<QComboBox*>("cboDevice")->lineEdit(), sim.device());
             QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         };
         t.start().show();
