@@ -122,7 +122,6 @@ TEST(CellMap, EveryCellAtItsPlace)
     BuildCellMap(*d);
     EXPECT_EQ(d->ChannelCells[0].PipeID.f, 0.1f) << "the map sets offsets only";
     EXPECT_EQ(d->GlobalCells.MeterName.text, "ABC");
-    EXPECT_EQ(&d->LogicInputMode(), &d->AuxWords[1]);
 
     // Every cell inside 0..1451 (overlaps show in the encoding test).
     std::vector<std::pair<int, const ParameterCell*>> inOrder;
