@@ -12,6 +12,7 @@
 namespace {
 
 using testbytes::qbytes;
+using Answer = DialogService::Answer;
 
 // The identification answer: model 1, version 5, serial 12345.
 QByteArray idAnswer(std::uint8_t node = 17)
@@ -89,29 +90,21 @@ TEST_F(LinkTest, AnswerIsAssembledUntilFiftyMillisecondsOfSilenceAndRoutedToRcvI
     EXPECT_EQ(t.start().shpXmit->FillColor(), 65535);
 }
 
-TEST_F(LinkTest, BrokenForeignAndShortAnswersAreDropped)
+// Broken, foreign and short answers are dropped, an answer past the buffer's end wraps to index 0;
+// a code without a handler ends the wait and turns the indicator green.
+TEST_F(LinkTest, WrongAnswersAreDroppedAndUnhandledCodesEndTheWait)
 {
     sendIdentify();
-    QByteArray badCrc = idAnswer();
+    QByteArray badCrc = idAnswer(), reversed = idAnswer();
     badCrc[badCrc.size() - 1] = static_cast<char>(badCrc.back() ^ 0x01);
-    QByteArray reversed = idAnswer();
     std::swap(reversed[reversed.size() - 1], reversed[reversed.size() - 2]);
-    const QByteArray candidates[] = {badCrc, reversed, idAnswer(18), QByteArray("\x11\x22", 2)};
-    for (const QByteArray& c : candidates) {
+    for (const QByteArray& c : {badCrc, reversed, idAnswer(18), QByteArray("\x11\x22", 2)}) {
         t.port->receive(c);
         TestSession::pump(80);
-        EXPECT_EQ(t.s().MeterModel, 0);
         EXPECT_EQ(t.link().RxCount, 0);
     }
-    EXPECT_TRUE(t.link().tmrTimeOut->isActive());
-    EXPECT_EQ(t.start().shpXmit->FillColor(), 65535);
-    EXPECT_TRUE(t.dialogs->asked.isEmpty());
-}
-
-TEST_F(LinkTest, AnswersLongerThanTheBufferWrap)
-{
-    sendIdentify();
-    // 256 bytes of a well-formed answer fill indexes 0..255 and leave nothing to process.
+    // 256 bytes of a well-formed answer fill indexes 0..255 and leave nothing to process; with a
+    // 257th byte that byte lands on index 0, too short to be an answer.
     std::vector<std::uint8_t> payload(252, 0x5A);
     payload[2] = 1;
     const QByteArray a256 = qbytes(modComFun::AnswerFrame(17, modComFun::Identify, payload));
@@ -119,39 +112,32 @@ TEST_F(LinkTest, AnswersLongerThanTheBufferWrap)
     t.port->receive(a256);
     EXPECT_EQ(t.link().RxCount, 0);
     TestSession::pump(80);
-    EXPECT_EQ(t.s().MeterModel, 0);
-
-    // 257 bytes: the last one lands on index 0 and the burst is too short to be an answer.
-    QByteArray a257 = a256;
-    a257.append('\x42');
-    t.port->receive(a257);
+    t.port->receive(a256 + '\x42');
     EXPECT_EQ(t.link().RxCount, 1);
     EXPECT_EQ(t.link().RxBuffer[0], 0x42);
     TestSession::pump(80);
     EXPECT_EQ(t.s().MeterModel, 0);
     EXPECT_TRUE(t.link().tmrTimeOut->isActive());
-}
+    EXPECT_EQ(t.start().shpXmit->FillColor(), 65535);
+    EXPECT_TRUE(t.dialogs->asked.isEmpty());
 
-TEST_F(LinkTest, CodesWithoutAHandlerStopTheTimeoutAndTurnTheIndicatorGreen)
-{
-    for (std::uint8_t code : {std::uint8_t(37), std::uint8_t(93), std::uint8_t(77)}) {
+    for (int code : {37, 93, 77}) {
         sendIdentify();
-        t.port->receive(qbytes(modComFun::AnswerFrame(17, code, {1, 2, 3})));
+        t.port->receive(qbytes(modComFun::AnswerFrame(17, static_cast<std::uint8_t>(code), {1, 2, 3})));
         TestSession::pump(80);
-        EXPECT_FALSE(t.link().tmrTimeOut->isActive()) << int(code);
-        EXPECT_EQ(t.start().shpXmit->FillColor(), 65280) << int(code);
+        EXPECT_FALSE(t.link().tmrTimeOut->isActive()) << code;
+        EXPECT_EQ(t.start().shpXmit->FillColor(), 65280) << code;
     }
     EXPECT_EQ(t.s().MeterModel, 0);
 }
 
 TEST_F(LinkTest, MissingPortOffersOfflineWorkWithoutATimeoutAfterwards)
 {
+    const QString offline = "No Com Port Found: Work Offline?";
     t.port->failOpen = true;
-    t.dialogs->answers = {DialogService::Answer::No, DialogService::Answer::Yes};
+    t.dialogs->answers = {Answer::No, Answer::Yes};
     sendIdentify();
-    ASSERT_EQ(t.dialogs->asked.size(), 1);
-    EXPECT_EQ(t.dialogs->asked[0].text, "Work Offline?");
-    EXPECT_EQ(t.dialogs->asked[0].title, "No Com Port Found");
+    ASSERT_EQ(t.dialogs->transcript(), QStringList{offline});
     EXPECT_EQ(t.dialogs->asked[0].buttons, DialogService::Buttons::YesNo);
     EXPECT_EQ(t.dialogs->asked[0].icon, DialogService::Icon::Question);
     EXPECT_TRUE(t.start().isVisible());
@@ -163,25 +149,23 @@ TEST_F(LinkTest, MissingPortOffersOfflineWorkWithoutATimeoutAfterwards)
     sendIdentify();
     EXPECT_EQ(t.s().OfflineMode, 6);
     EXPECT_FALSE(t.link().tmrTimeOut->isActive());
-
     // A port that opens but refuses the frame takes the same path.
     t.port->failOpen = false;
     t.port->failWrite = true;
-    t.dialogs->answers = {DialogService::Answer::Yes};
+    t.dialogs->answers = {Answer::Yes};
     sendIdentify();
-    EXPECT_EQ(t.dialogs->count("Work Offline?", "No Com Port Found"), 3);
+    EXPECT_EQ(t.dialogs->transcript(), QStringList(3, offline));
     EXPECT_FALSE(t.link().tmrTimeOut->isActive());
 }
 
 TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
 {
     t.link().responseMs = 100;
-    t.dialogs->answers = {DialogService::Answer::No, DialogService::Answer::Yes};
+    t.dialogs->answers = {Answer::No, Answer::Yes};
     t.start().hide();
     sendIdentify();
     ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 1000));
-    EXPECT_EQ(t.dialogs->asked[0].text, "Work Offline?");
-    EXPECT_EQ(t.dialogs->asked[0].title, "Communication Failed");
+    EXPECT_EQ(t.dialogs->transcript(), QStringList{"Communication Failed: Work Offline?"});
     EXPECT_TRUE(t.start().isVisible());
     EXPECT_EQ(t.s().OfflineMode, 0);
     EXPECT_FALSE(t.link().tmrTimeOut->isActive());
@@ -198,26 +182,22 @@ TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
 
 TEST_F(LinkTest, PortNotificationsShowTheirTextsOnce)
 {
-    t.dialogs->answers = {DialogService::Answer::OK};
+    t.dialogs->answers = {Answer::OK};
     sendIdentify();
     t.port->notify(SerialDevice::ErFrame);
     EXPECT_EQ(t.link().Status, "Status: Framing Error");
-    ASSERT_EQ(t.dialogs->asked.size(), 1);
-    EXPECT_EQ(t.dialogs->asked[0].text, "Framing Error");
-    EXPECT_EQ(t.dialogs->asked[0].title, "Click Cancel to quit, OK to ignore.");
+    ASSERT_EQ(t.dialogs->transcript(), QStringList{"Click Cancel to quit, OK to ignore.: Framing Error"});
     EXPECT_EQ(t.dialogs->asked[0].buttons, DialogService::Buttons::OKCancel);
     EXPECT_EQ(t.dialogs->beeps, 1);
     EXPECT_TRUE(t.port->isOpen());
 
-    // Data afterwards brings no second box.
+    // Data afterwards and events bring no second box.
     t.port->receive(QByteArray("\x01", 1));
-    EXPECT_EQ(t.dialogs->asked.size(), 1);
-
     t.port->notify(SerialDevice::EvCTS);
     EXPECT_EQ(t.link().Status, "Status: Change in CTS Detected");
-    EXPECT_EQ(t.dialogs->asked.size(), 1);
     t.port->notify(SerialDevice::EvRing);
     EXPECT_EQ(t.link().Status, "Status: The Phone is Ringing");
+    EXPECT_EQ(t.dialogs->asked.size(), 1);
 
     const std::pair<int, const char*> errors[] = {
         {1001, "Break Received"},         {1002, "CTS Timeout"},  {1003, "DSR Timeout"},
@@ -225,17 +205,16 @@ TEST_F(LinkTest, PortNotificationsShowTheirTextsOnce)
         {1008, "Receive Buffer Overflow"}, {1009, "Parity Error"}, {1010, "Transmit Buffer Full"},
         {1011, "Error retrieving DCB"},   {1234, "Unknown error or event"}};
     for (const auto& [code, text] : errors) {
-        t.dialogs->answers = {DialogService::Answer::OK};
+        t.dialogs->answers = {Answer::OK};
         t.port->notify(code);
         EXPECT_EQ(t.dialogs->asked.back().text, text);
     }
 
-    // Cancel closes the port; a device that went away is named in its box.
-    t.dialogs->answers = {DialogService::Answer::Cancel};
+    // Cancel closes the port; a device that went away is named in its box. The next request opens it again.
+    t.dialogs->answers = {Answer::Cancel};
     t.port->notify(SerialDevice::ErDeviceLost, "The serial port /dev/ttyUSB0 is no longer available");
     EXPECT_EQ(t.dialogs->asked.back().text, "The serial port /dev/ttyUSB0 is no longer available");
     EXPECT_FALSE(t.port->isOpen());
-    // The next request opens it again.
     sendIdentify();
     EXPECT_TRUE(t.port->isOpen());
     EXPECT_EQ(t.port->openCount, 2);
@@ -265,87 +244,75 @@ TEST_F(LinkTest, AnyBytesOnTheLineLeaveTheLinkWorking)
     ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 3000));
 }
 
+// Loading applies the stored preferences in turn until one is rejected, and never opens the port.
 TEST(LinkLoading, StoredPreferencesAreAppliedUntilOneIsRejected)
 {
-    {
+    const struct {
+        QStringList stored; // Settings, CommPort, Handshaking, Echo; "" for none
+        QString settings;
+        int port, handshaking;
+        QString echo, told; // part of the box's text, "" for no box
+    } cases[] = {
+        {{"19200,E,7,1.5", "3", "2", "True"}, "19200,e,7,1.5", 3, 2, "True", ""},
+        {{"fast", "4", "", ""}, "9600,n,8,1", 1, 0, "", "fast"},
+        {{"", "", "7", "True"}, "9600,n,8,1", 1, 0, "", "Invalid property value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.join(' ').toStdString());
         TestSession t;
-        SettingsStore& store = t.s().settings();
-        store.setValue("Properties", "Settings", "19200,E,7,1.5");
-        store.setValue("Properties", "CommPort", "3");
-        store.setValue("Properties", "Handshaking", "2");
-        store.setValue("Properties", "Echo", "True");
+        const char* keys[] = {"Settings", "CommPort", "Handshaking", "Echo"};
+        for (int i = 0; i < 4; ++i)
+            if (!c.stored[i].isEmpty())
+                t.s().settings().setValue("Properties", keys[i], c.stored[i]);
         t.link();
-        EXPECT_EQ(t.port->settings(), "19200,e,7,1.5");
-        EXPECT_EQ(t.port->portNumber(), 3);
-        EXPECT_EQ(t.port->handshaking(), 2);
-        EXPECT_EQ(t.link().Echo, "True");
-        EXPECT_TRUE(t.dialogs->asked.isEmpty());
-        EXPECT_FALSE(t.port->isOpen()) << "loading never opens the port";
-    }
-    {
-        TestSession t;
-        SettingsStore& store = t.s().settings();
-        store.setValue("Properties", "Settings", "fast");
-        store.setValue("Properties", "CommPort", "4");
-        t.link();
-        ASSERT_EQ(t.dialogs->asked.size(), 1);
-        EXPECT_EQ(t.dialogs->asked[0].icon, DialogService::Icon::Exclamation);
-        EXPECT_TRUE(t.dialogs->asked[0].text.contains("fast"));
-        EXPECT_EQ(t.port->portNumber(), 1) << "loading stops at a rejected settings text";
-    }
-    {
-        TestSession t;
-        t.s().settings().setValue("Properties", "Handshaking", "7");
-        t.s().settings().setValue("Properties", "Echo", "True");
-        t.link();
-        ASSERT_EQ(t.dialogs->asked.size(), 1);
-        EXPECT_EQ(t.port->handshaking(), 0);
-        EXPECT_TRUE(t.link().Echo.isEmpty());
+        EXPECT_EQ(t.port->settings(), c.settings);
+        EXPECT_EQ(t.port->portNumber(), c.port);
+        EXPECT_EQ(t.port->handshaking(), c.handshaking);
+        EXPECT_EQ(t.link().Echo, c.echo);
+        EXPECT_FALSE(t.port->isOpen());
+        ASSERT_EQ(t.dialogs->asked.size(), c.told.isEmpty() ? 0 : 1);
+        if (!c.told.isEmpty()) {
+            EXPECT_EQ(t.dialogs->asked[0].icon, DialogService::Icon::Exclamation);
+            EXPECT_TRUE(t.dialogs->asked[0].text.contains(c.told)) << t.dialogs->asked[0].text.toStdString();
+        }
     }
 }
 
-TEST(LinkClosing, StopComDrainsClosesAndEnds)
+// Closing the start window: with no port open the program ends at once; a port whose queue drains
+// while it waits is closed; one that does not drain asks, and Abort keeps the window and the port.
+TEST(LinkClosing, ClosingTheStartWindowDrainsClosesAndEnds)
 {
-    {
-        TestSession t;
-        std::int16_t cancel = 0;
-        t.link().Stop_COM(cancel);
-        EXPECT_EQ(t.ended, 1);
-        EXPECT_EQ(cancel, 0);
-    }
-    {
-        TestSession t;
-        modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
-        t.link().drainMs = 40;
-        t.port->queued = 8;
-        t.dialogs->answers = {DialogService::Answer::Abort};
-        std::int16_t cancel = 0;
-        t.link().Stop_COM(cancel);
-        EXPECT_EQ(cancel, -1);
-        EXPECT_EQ(t.ended, 0);
-        EXPECT_TRUE(t.port->isOpen());
-        ASSERT_EQ(t.dialogs->asked.size(), 1);
-        EXPECT_EQ(t.dialogs->asked[0].text, "Data cannot be sent");
-        EXPECT_EQ(t.dialogs->asked[0].buttons, DialogService::Buttons::AbortRetryIgnore);
+    TestSession t;
+    frmStart& w = t.start();
+    w.show();
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(t.ended, 1);
 
-        t.dialogs->answers = {DialogService::Answer::Retry, DialogService::Answer::Ignore};
-        cancel = 0;
-        t.link().Stop_COM(cancel);
-        EXPECT_EQ(t.dialogs->asked.size(), 3);
-        EXPECT_EQ(cancel, 0);
-        EXPECT_FALSE(t.port->isOpen());
-        EXPECT_EQ(t.ended, 1);
-    }
-    {
-        // The queue drains while Stop_COM waits.
-        TestSession t;
-        modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
-        t.port->queued = 8;
-        QTimer::singleShot(30, [&] { t.port->queued = 0; });
-        std::int16_t cancel = 0;
-        t.link().Stop_COM(cancel);
-        EXPECT_TRUE(t.dialogs->asked.isEmpty());
-        EXPECT_EQ(t.ended, 1);
-        EXPECT_FALSE(t.port->isOpen());
-    }
+    w.show();
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
+    t.port->queued = 8;
+    QTimer::singleShot(30, [&] { t.port->queued = 0; });
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(t.dialogs->asked.isEmpty());
+    EXPECT_FALSE(t.port->isOpen());
+    EXPECT_EQ(t.ended, 2);
+
+    w.show();
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
+    ASSERT_TRUE(t.port->isOpen());
+    t.link().drainMs = 40;
+    t.port->queued = 8;
+    t.dialogs->answers = {Answer::Abort};
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(t.ended, 2);
+    EXPECT_TRUE(t.port->isOpen());
+    ASSERT_EQ(t.dialogs->transcript(), QStringList{": Data cannot be sent"});
+    EXPECT_EQ(t.dialogs->asked[0].buttons, DialogService::Buttons::AbortRetryIgnore);
+
+    t.dialogs->answers = {Answer::Retry, Answer::Ignore};
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(t.dialogs->asked.size(), 3);
+    EXPECT_FALSE(t.port->isOpen());
+    EXPECT_EQ(t.ended, 3);
 }

@@ -1,25 +1,32 @@
-// Meter setup end to end over a pseudo-terminal: identification and the whole image read in blocks
-// from the meter simulator, and a meter that falls silent during the read.
+// Meter setup and site files end to end over a pseudo-terminal, against the meter simulator:
+// identification and the image read in blocks, a meter that falls silent during the read, and an
+// image stored, edited, recalled and sent back.
 
+#include "sitetest.h"
 #include "support/pty.h"
 #include "support/simread.h"
 
-using namespace testbytes;
+#include <QLabel>
 
-// Blocks of 56 words: 13 answers, the last one short. (The site file test reads in blocks of 122
-// words, answers of 254 bytes, and writes an image back; blocks of one word, 726 answers, are
-// counted through in the image read test.)
-TEST(SetupWithSimulator, ReadsTheImageInBlocksOf56Words)
+using namespace sitetest;
+
+// Blocks of 56 words: 13 answers, the last one short (blocks of one word, 726 answers, are counted
+// through in the image read test). The menu shows the identity the meter gave.
+TEST(SetupWithSimulator, IdentifiesAndReadsTheImageInBlocksOf56Words)
 {
     SimRead m;
-    ASSERT_NO_FATAL_FAILURE(m.read(56));
+    ASSERT_NO_FATAL_FAILURE(m.read(56, 10000, {"--version", "7", "--serial", "4242"}));
     EXPECT_EQ(m.toolImage(), qbytes(sim::FactoryImage()));
+    EXPECT_EQ(m.menu().lblModel->text(), "Model:     ARX4400LP");
+    EXPECT_EQ(m.menu().lblSoftVer->text(), "Version     V 7");
+    EXPECT_EQ(m.menu().lblSN->text(), "Serial No. FT 4242");
     EXPECT_EQ(m.t.s().OfflineMode, 0);
     EXPECT_EQ(m.t.s().ChannelCells[0].XducerType.u, 1u) << "decoded";
     EXPECT_TRUE(m.menu().findChild<PictureButton*>("imgSendSite_1")->isVisible());
     EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
     const QString summary = m.meter->stop();
-    EXPECT_TRUE(summary.contains("ignored 0;")) << summary.toStdString();
+    EXPECT_EQ(m.meter->exitCode(), 0);
+    EXPECT_TRUE(summary.contains("answered 32:14 34:1 ") && summary.contains("ignored 0;")) << summary.toStdString();
 }
 
 TEST(SetupWithSilentMeter, TimeOutDuringTheReadAndYesLeavesTheMenuOffline)
@@ -31,19 +38,58 @@ TEST(SetupWithSilentMeter, TimeOutDuringTheReadAndYesLeavesTheMenuOffline)
     t.dialogs->answers = {DialogService::Answer::Yes};
     t.start().show();
     QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
-    ASSERT_EQ(pty.read(8, 1000).size(), 8);
+    ASSERT_EQ(pty.read(8, 3000).size(), 8);
     pty.write(qbytes(withCrc({17, 34, 0, 0, 1, 3, 0x39, 0x30})));
-    ASSERT_EQ(pty.read(8, 1000), qbytes(withCrc({17, 32, 0xEF, 0xCD, 0, 0}))) << "a read request after identification";
+    ASSERT_EQ(pty.read(8, 3000), qbytes(withCrc({17, 32, 0xEF, 0xCD, 0, 0}))) << "a read request after identification";
     pty.write(qbytes(withCrc({17, 32, 0, 0, 0xD6, 0x02, 4, 0, 1, 2, 3, 4, 5, 6, 7, 8})));
-    ASSERT_EQ(pty.read(8, 1000).size(), 8) << "no request for the second block";
+    ASSERT_EQ(pty.read(8, 3000).size(), 8) << "no request for the second block";
     // The meter falls silent.
     ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 4000));
-    EXPECT_EQ(t.dialogs->asked[0].text, "Work Offline?");
-    EXPECT_EQ(t.dialogs->asked[0].title, "Communication Failed");
+    EXPECT_EQ(t.dialogs->transcript(), QStringList{"Communication Failed: Work Offline?"});
     frmConfig& cfg = t.s().windows().get<frmConfig>();
     EXPECT_TRUE(cfg.isVisible());
     EXPECT_EQ(t.s().OfflineMode, 6);
     EXPECT_EQ(t.s().ImageValid, 0);
     EXPECT_EQ(t.s().ImageLength, 8);
     EXPECT_FALSE(cfg.findChild<PictureButton*>("imgSendSite_1")->isVisible());
+}
+
+// The image read in blocks of 122 words (answers of 254 bytes, the most the receive buffer takes)
+// is stored exactly as the meter keeps it; an edited file, recalled, is sent back whole.
+TEST(SiteFilesWithSimulator, StoreRecallAndSendBack)
+{
+    SimRead m;
+    ASSERT_NO_FATAL_FAILURE(m.read());
+    frmConfig& cfg = m.menu();
+    auto click = [&](const char* name, const QString& file = {}) {
+        m.t.dialogs->files = {file};
+        QTest::mouseClick(cfg.findChild<PictureButton*>(name), Qt::LeftButton);
+    };
+
+    // Store: the meter's image behind model 1, version 3 and the byte checksum, the very bytes of
+    // the meter's own site file, and of the one written here.
+    click("imgStore_1", m.dir.filePath("site"));
+    EXPECT_EQ(fileBytes(m.dir.filePath("site.bin")), fileBytes(m.imageFile));
+    EXPECT_EQ(fileBytes(m.dir.filePath("site.bin")), factorySiteFile(1, 3));
+
+    // An edited configuration stored to a second file, recalled and sent: the meter then holds
+    // exactly the file's image.
+    m.t.s().ChannelCells[1].CalFactor.f = 1.25f;
+    m.t.s().GlobalCells.MeterName.text = "SITE 42";
+    click("imgStore_1", m.dir.filePath("edited.bin"));
+    const QByteArray edited = fileBytes(m.dir.filePath("edited.bin"));
+    ASSERT_EQ(edited.size(), 1455);
+    EXPECT_EQ(edited.mid(3 + 1068 + 76, 4), qbytes(floatBytes(1.25f)));
+    std::fill(m.t.s().ParamImage.begin(), m.t.s().ParamImage.end(), std::uint8_t{0x5A});
+    click("imgRecall_1", m.dir.filePath("edited.bin"));
+    ASSERT_EQ(m.t.s().ImageValid, 1);
+    click("imgSendSite_1");
+    EXPECT_TRUE(m.t.start().isVisible());
+    ASSERT_TRUE(TestSession::waitFor([&] { return fileBytes(m.imageFile) == edited; }, 5000))
+        << m.meter->stop().toStdString();
+    EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
+    ASSERT_NO_FATAL_FAILURE(m.waitForQuietLine());
+    const QString summary = m.meter->stop();
+    EXPECT_TRUE(summary.contains(" 33:13 ")) << "one write of 13 blocks: " << summary.toStdString();
+    EXPECT_TRUE(summary.contains("ignored 0;")) << summary.toStdString();
 }

@@ -5,6 +5,7 @@
 #include "meterdata/frmConfig.h"
 #include "sitetest.h"
 #include "support/fakesession.h"
+#include "support/widgets.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -34,14 +35,9 @@ struct OfflineMenu : ::testing::Test {
         cfg->Lock_input();
         cfg->show();
     }
-    PictureButton* button(const QString& name)
-    {
-        auto* b = cfg->findChild<PictureButton*>(name);
-        EXPECT_NE(b, nullptr) << name.toStdString();
-        return b;
-    }
-    void click(const QString& name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    void clickPrint() { QTest::mouseClick(cfg->findChild<QPushButton*>("cmdPrint"), Qt::LeftButton); }
+    PictureButton* button(const QString& name) { return ui::ctl<PictureButton>(*cfg, name); }
+    void click(const QString& name) { ui::click(button(name)); }
+    void clickPrint() { ui::click(ui::ctl<QPushButton>(*cfg, "cmdPrint")); }
     QString path(const QString& name) const { return dir.filePath(name); }
     // Recalls the file through the recall picture of the current language.
     void recall(const QString& file)

@@ -1,8 +1,10 @@
-// The start window through its controls: start-up state, languages, line type, PIN, closing.
+// The start window through its controls: start-up state, languages, line type and PIN. (Closing
+// the window is tested with the link it drains.)
 
 #include "platform/picturebutton.h"
 #include "platform/shape.h"
 #include "support/fakesession.h"
+#include "support/widgets.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,29 +15,24 @@
 
 namespace {
 
-template <typename T>
-T* child(QWidget& w, const char* name)
+PictureButton* picture(frmStart& w, const char* array, int i)
 {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return ui::ctl<PictureButton>(w, QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(i));
 }
 
-// Index of the picture that is visible in the given array, -1 if none or several.
-int visibleIndex(frmStart& w, const char* array)
+// Each work area shows the picture of language `lang` alone, in the place of index 0.
+void expectLanguage(frmStart& w, int lang)
 {
-    int found = -1;
-    for (int i = 0; i < 3; ++i) {
-        auto* b = w.findChild<PictureButton*>(QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(i));
-        if (b && b->isVisible())
-            found = (found == -1) ? i : -2;
+    for (const char* a : {"imgSetup", "imgLogdata", "imgDiagnostics"}) {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(picture(w, a, i)->isVisible(), i == lang) << a << i;
+        EXPECT_EQ(picture(w, a, lang)->pos(), picture(w, a, 0)->pos()) << a;
     }
-    return found;
 }
 
 } // namespace
 
-TEST(StartWindow, StartsUpWithItsControlsAndEnglish)
+TEST(StartWindow, StartUpLanguagesLineTypeAndPin)
 {
     TestSession t;
     t.s().NodeAddress = 0;
@@ -51,101 +48,45 @@ TEST(StartWindow, StartsUpWithItsControlsAndEnglish)
     EXPECT_EQ(t.s().ImageValid, 0);
     EXPECT_FALSE(t.session->hasLink()) << "the port is not touched at start-up";
 
-    EXPECT_EQ(child<QRadioButton>(w, "optRS232")->text(), "RS232");
-    EXPECT_TRUE(child<QRadioButton>(w, "optRS232")->isChecked());
-    EXPECT_EQ(child<QRadioButton>(w, "optRs485")->text(), "RS485 ");
-    auto* node = child<QComboBox>(w, "cmbNode");
-    ASSERT_EQ(node->count(), 17);
-    EXPECT_EQ(node->itemText(0), "Node 1");
-    EXPECT_EQ(node->itemText(15), "Node 16");
-    EXPECT_EQ(node->itemText(16), "Poll!");
-    EXPECT_EQ(child<QLineEdit>(w, "txtMeterID")->text(), "17");
-    EXPECT_EQ(child<QLineEdit>(w, "txtPin")->text().size(), 4);
-    EXPECT_EQ(child<QLabel>(w, "lblTerms")->text(), "Terms and Conditions Apply");
-    EXPECT_EQ(child<QLabel>(w, "lblMeterID")->text(), "Meter Adress");
-    EXPECT_EQ(child<QLabel>(w, "lblPin")->text(), "Meter PIN");
-    EXPECT_NE(child<Shape>(w, "shpXmit"), nullptr);
-    EXPECT_NE(child<PictureButton>(w, "imgSerialSetup"), nullptr);
-    EXPECT_NE(child<QLabel>(w, "Imgtitle"), nullptr);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(child<PictureButton>(w, QStringLiteral("imgLang_%1").arg(i).toLatin1().constData())->isVisible());
+    const std::pair<const char*, const char*> texts[] = {
+        {"optRS232", "RS232"}, {"optRs485", "RS485 "}, {"txtMeterID", "17"}, {"lblTerms", "Terms and Conditions Apply"},
+        {"lblMeterID", "Meter Adress"}, {"lblPin", "Meter PIN"}};
+    for (const auto& [name, text] : texts)
+        EXPECT_EQ(ui::ctl<QWidget>(w, name)->property("text").toString(), text) << name;
+    EXPECT_TRUE(w.optRS232->isChecked());
+    ASSERT_EQ(w.cmbNode->count(), 17);
+    EXPECT_EQ(w.cmbNode->itemText(0), "Node 1");
+    EXPECT_EQ(w.cmbNode->itemText(15), "Node 16");
+    EXPECT_EQ(w.cmbNode->itemText(16), "Poll!");
+    EXPECT_EQ(w.txtPin->text().size(), 4);
+    for (const char* name : {"shpXmit", "imgSerialSetup", "Imgtitle", "imgLang_0", "imgLang_1", "imgLang_2"})
+        EXPECT_TRUE(ui::ctl<QWidget>(w, name)->isVisible()) << name;
 
-    // English pictures stand in the index-0 places, the others are hidden.
-    for (const char* a : {"imgSetup", "imgLogdata", "imgDiagnostics"}) {
-        EXPECT_EQ(visibleIndex(w, a), 1) << a;
-        auto* b0 = w.findChild<PictureButton*>(QStringLiteral("%1_0").arg(QLatin1String(a)));
-        auto* b1 = w.findChild<PictureButton*>(QStringLiteral("%1_1").arg(QLatin1String(a)));
-        EXPECT_EQ(b1->pos(), b0->pos()) << a;
-        EXPECT_TRUE(w.rect().contains(b1->geometry())) << a;
+    // English pictures stand in the index-0 places, inside the window.
+    const QPoint place0 = picture(w, "imgSetup", 0)->pos();
+    expectLanguage(w, 1);
+    EXPECT_TRUE(w.rect().contains(picture(w, "imgSetup", 1)->geometry()));
+    const QImage english = picture(w, "imgSetup", 1)->picture().toImage();
+    for (int lang : {2, 0, 1}) {
+        SCOPED_TRACE(lang);
+        QTest::mouseClick(w.imgLang[static_cast<std::size_t>(lang)], Qt::LeftButton);
+        EXPECT_EQ(t.s().Language, lang);
+        expectLanguage(w, lang);
+        EXPECT_EQ(picture(w, "imgSetup", 0)->pos(), place0);
+        EXPECT_EQ(picture(w, "imgSetup", lang)->picture().toImage() == english, lang == 1);
     }
-}
 
-TEST(StartWindow, LanguageButtonsSwitchThePictureArrays)
-{
-    TestSession t;
-    frmStart& w = t.start();
-    w.show();
-    auto* setup0 = child<PictureButton>(w, "imgSetup_0");
-    const QPoint place0 = setup0->pos();
-    const QImage english = child<PictureButton>(w, "imgSetup_1")->picture().toImage();
+    // RS485 shows the node list, always reset to polling; clicking the PIN clears it.
+    EXPECT_FALSE(w.cmbNode->isVisible());
+    QTest::mouseClick(w.optRs485, Qt::LeftButton);
+    EXPECT_TRUE(w.cmbNode->isVisible());
+    EXPECT_EQ(w.cmbNode->currentText(), "Poll!");
+    w.cmbNode->setCurrentIndex(3);
+    QTest::mouseClick(w.optRS232, Qt::LeftButton);
+    EXPECT_FALSE(w.cmbNode->isVisible());
+    QTest::mouseClick(w.optRs485, Qt::LeftButton);
+    EXPECT_EQ(w.cmbNode->currentText(), "Poll!");
 
-    QTest::mouseClick(child<PictureButton>(w, "imgLang_2"), Qt::LeftButton);
-    EXPECT_EQ(t.s().Language, 2);
-    for (const char* a : {"imgSetup", "imgLogdata", "imgDiagnostics"})
-        EXPECT_EQ(visibleIndex(w, a), 2) << a;
-    EXPECT_EQ(child<PictureButton>(w, "imgSetup_2")->pos(), place0);
-    EXPECT_NE(child<PictureButton>(w, "imgSetup_2")->picture().toImage(), english);
-
-    QTest::mouseClick(child<PictureButton>(w, "imgLang_0"), Qt::LeftButton);
-    EXPECT_EQ(t.s().Language, 0);
-    for (const char* a : {"imgSetup", "imgLogdata", "imgDiagnostics"})
-        EXPECT_EQ(visibleIndex(w, a), 0) << a;
-    EXPECT_EQ(setup0->pos(), place0);
-
-    QTest::mouseClick(child<PictureButton>(w, "imgLang_1"), Qt::LeftButton);
-    EXPECT_EQ(t.s().Language, 1);
-    EXPECT_EQ(visibleIndex(w, "imgSetup"), 1);
-}
-
-TEST(StartWindow, LineTypeNodeListAndPin)
-{
-    TestSession t;
-    frmStart& w = t.start();
-    w.show();
-    auto* node = child<QComboBox>(w, "cmbNode");
-    EXPECT_FALSE(node->isVisible());
-    QTest::mouseClick(child<QRadioButton>(w, "optRs485"), Qt::LeftButton);
-    EXPECT_TRUE(node->isVisible());
-    EXPECT_EQ(node->currentText(), "Poll!");
-    node->setCurrentIndex(3);
-    QTest::mouseClick(child<QRadioButton>(w, "optRS232"), Qt::LeftButton);
-    EXPECT_FALSE(node->isVisible());
-    QTest::mouseClick(child<QRadioButton>(w, "optRs485"), Qt::LeftButton);
-    EXPECT_EQ(node->currentText(), "Poll!") << "RS485 always resets the list";
-
-    auto* pin = child<QLineEdit>(w, "txtPin");
-    QTest::mouseClick(pin, Qt::LeftButton);
-    EXPECT_TRUE(pin->text().isEmpty());
-}
-
-TEST(StartWindow, ClosingDrainsThePortAndEndsUnlessAborted)
-{
-    TestSession t;
-    frmStart& w = t.start();
-    w.show();
-    QTest::mouseClick(w.imgSetup[1], Qt::LeftButton); // opens the port with the identification request
-    ASSERT_TRUE(t.port && t.port->isOpen());
-    EXPECT_FALSE(w.isVisible()) << "meter setup hides the start window";
-    w.show();
-    t.link().drainMs = 20;
-    t.port->queued = 4;
-    t.dialogs->answers = {DialogService::Answer::Abort};
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(t.ended, 0);
-
-    t.port->queued = 0;
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(t.port->isOpen());
-    EXPECT_EQ(t.ended, 1);
+    QTest::mouseClick(w.txtPin, Qt::LeftButton);
+    EXPECT_TRUE(w.txtPin->text().isEmpty());
 }
