@@ -15,6 +15,7 @@
 // windows while they poll (trace off); and zav-interface itself: start to first window, idle CPU
 // and resident memory.
 
+#include "benchmain.h"
 #include "app/windowtool.h"
 #include "engine/engineroutes.h"
 #include "engine/imagetransfer.h"
@@ -590,21 +591,12 @@ void windowTool(const QString& program, const QString& device, int runs, int sec
     add(rss);
 }
 
-QString option(const QStringList& args, const QString& name, const QString& fallback)
-{
-    const int i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
-    // The tool's stored settings go to a folder of this run, never the user's.
-    qputenv("XDG_CONFIG_HOME", QDir(dir.path()).filePath(QStringLiteral("config")).toLocal8Bit());
+    prepareRun(dir);
     qInstallMessageHandler(onMessage);
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();

@@ -18,6 +18,7 @@
 //
 //   zav-faults [--exchanges N] [--seed S] [--faults "drop corrupt ..."] [--verbose]
 
+#include "benchmain.h"
 #include "app/windowtool.h"
 #include "engine/session.h"
 #include "link/commands.h"
@@ -229,20 +230,12 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
     return t;
 }
 
-QString option(const QStringList& args, const QString& name, const QString& fallback)
-{
-    const int i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
-    qputenv("XDG_CONFIG_HOME", QDir(dir.path()).filePath(QStringLiteral("config")).toLocal8Bit());
+    prepareRun(dir);
     // The windows' platform notices (raise, grabs) are not part of the table.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication app(argc, argv);
