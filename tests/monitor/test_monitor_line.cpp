@@ -24,6 +24,16 @@ namespace {
 
 std::string said(TestSession& t) { return t.dialogs->transcript().join('\n').toStdString(); }
 
+// The meter simulator started with `options`, a scratch folder, and the tool on a real port (ended
+// before the meter).
+struct OnMeter {
+    explicit OnMeter(const QStringList& options) : sim(options) {}
+    bool ok() const { return sim.ok() && dir.isValid(); }
+    SimProcess sim;
+    QTemporaryDir dir;
+    TestSession t{TestSession::Port::Real};
+};
+
 // The window opened from the start window on the simulator's line, starting a log into `file`.
 frmLog& startLogOn(TestSession& t, const SimProcess& sim, const QString& file, const std::function<void(frmLog&)>& before)
 {
@@ -50,12 +60,10 @@ frmLogdiag& openDiagOn(TestSession& t, const SimProcess& sim)
 
 TEST(DataLogWithSimulator, AlarmBatchAndFileAgainstTheMeter)
 {
-    SimProcess sim({"--status-a", "2", "--seed", "3"});
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    OnMeter m({"--status-a", "2", "--seed", "3"});
+    ASSERT_TRUE(m.ok());
+    auto& [sim, dir, t] = m;
     const QString path = dir.filePath("sim.dat");
-    TestSession t(TestSession::Port::Real);
     // Polls every 10 s: an answer within a few seconds of a batch button came with its command.
     frmLog& w = startLogOn(t, sim, path, [](frmLog& w) {
         w.Clock = [] { return QTime(14, 30); };
@@ -98,12 +106,10 @@ TEST(DataLogWithSimulator, AlarmBatchAndFileAgainstTheMeter)
 
 TEST(DataLogWithSimulator, DroppedAnswersDoNotEndTheLog)
 {
-    SimProcess sim({"--drop", "0.3", "--seed", "11"});
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    OnMeter m({"--drop", "0.3", "--seed", "11"});
+    ASSERT_TRUE(m.ok());
+    auto& [sim, dir, t] = m;
     const QString path = dir.filePath("drops.dat");
-    TestSession t(TestSession::Port::Real);
     frmLog& w = startLogOn(t, sim, path, [&t](frmLog& w) {
         t.link().responseMs = 1000; // answers take about 0.1 s
         w.PeriodOverrideMs = 100;
@@ -139,12 +145,10 @@ TEST(DiagnosticsWithSimulator, FastestPollingGoesOnThroughLostAnswersAndLogsEach
         ++firstLost;
     ASSERT_LT(firstLost, 40);
 
-    SimProcess sim({"--drop", "0.05", "--seed", "4"});
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    OnMeter m({"--drop", "0.05", "--seed", "4"});
+    ASSERT_TRUE(m.ok());
+    auto& [sim, dir, t] = m;
     const QString path = dir.filePath("diag.txt");
-    TestSession t(TestSession::Port::Real);
     frmLogdiag& w = openDiagOn(t, sim);
     t.link().responseMs = 1000; // answers take about 0.1 s
     ui::pick(ui::ctl<QComboBox>(w, "cmbUpdate"), "20 Hz");
@@ -171,9 +175,9 @@ TEST(DiagnosticsWithSimulator, FastestPollingGoesOnThroughLostAnswersAndLogsEach
 
 TEST(SignalWithSimulator, DownloadsTwoWaveformsOf2048SamplesAndStopsWhenClosed)
 {
-    SimProcess sim({"--baud", "115200", "--samples", "2048"});
-    ASSERT_TRUE(sim.ok());
-    TestSession t(TestSession::Port::Real);
+    OnMeter m({"--baud", "115200", "--samples", "2048"});
+    ASSERT_TRUE(m.ok());
+    auto& [sim, dir, t] = m;
     ui::click(ui::ctl<QAbstractButton>(openDiagOn(t, sim), "imgSig"));
     frmplt& w = t.s().windows().get<frmplt>();
     int answers = 0;
