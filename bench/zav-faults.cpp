@@ -204,7 +204,6 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
             click(tool.menuButton(&frmConfig::imgSendSite));
             const bool ended = waitFor([&] { return tool.closing != 0 || reported(); }, kRunMs);
             failed = reported() || tool.closing == modComFun::WriteRefused;
-            pump(20); // the meter keeps what it accepted before it answers; its file is replaced then
             const QByteArray after = fileBytes(meterFile);
             if (!ended)
                 lose(QStringLiteral("write: neither the meter's answer nor a failure reported in 30 s"));
@@ -220,7 +219,6 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
         if (verbose)
             std::fprintf(stderr, "  --%s run %d %s: %s, %d sent so far\n", qPrintable(fault), t.runs, qPrintable(what),
                          failed ? qPrintable(tool.dialogs->transcript().value(asked)) : "ok", tool.sent);
-        // The menu after a failure: Yes leaves it up (offline), No returns to the start window.
     }
     t.exchanges = tool.sent;
     tool.quiet();
