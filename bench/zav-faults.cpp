@@ -19,59 +19,27 @@
 //   zav-faults [--exchanges N] [--seed S] [--faults "drop corrupt ..."] [--verbose]
 
 #include "benchmain.h"
-#include "app/windowtool.h"
-#include "engine/session.h"
-#include "link/commands.h"
-#include "link/frmCDR.h"
 #include "meterdata/frmConfig.h"
-#include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
-#include "platform/settingsstore.h"
-#include "startup/frmStart.h"
+#include "support/bytes.h"
+#include "support/fakesession.h"
 #include "support/simprocess.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
-#include <functional>
-#include <memory>
 
 namespace {
 
 constexpr int kBaud = 115200;
 constexpr int kRunMs = 30000;
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool putFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-void pump(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
+using testbytes::fileBytes;
 
 void click(QWidget* w)
 {
@@ -83,25 +51,21 @@ QStringList simOptions(const QString& image, const QStringList& more)
     return QStringList{"--baud", QString::number(kBaud), "--turnaround", "0", "--image", image, "--save"} + more;
 }
 
-// The window tool as main builds it, with scripted boxes and file dialogs.
+// The window tool as main builds it (the tests' session on a real port), with scripted boxes and
+// file dialogs, counting the requests sent and noting how image transfers close.
 struct Tool {
-    ScriptedDialogService* dialogs = nullptr;
-    std::unique_ptr<Session> session;
+    TestSession t{TestSession::Port::Real};
+    ScriptedDialogService* dialogs = t.dialogs;
+    Session* session = t.session.get();
     int sent = 0;
     int closing = 0; // the last closing answer of an image transfer: 37, 93 (0 none yet)
 
     explicit Tool(const QString& device)
     {
-        auto d = std::make_unique<ScriptedDialogService>();
-        dialogs = d.get();
-        session = std::make_unique<Session>(std::move(d));
-        session->settings().clear();
         session->settings().setValue(QStringLiteral("Ports"), QStringLiteral("Com1"), device);
-        session->endProgram = [] {};
-        InstallWindowTool(*session);
-        session->onLink(session.get(), [this](frmCDR& link) {
-            QObject::connect(&link, &frmCDR::requestSent, session.get(), [this] { ++sent; });
-            QObject::connect(&link, &frmCDR::answerAccepted, session.get(), [this](quint8 code) {
+        session->onLink(session, [this](frmCDR& link) {
+            QObject::connect(&link, &frmCDR::requestSent, session, [this] { ++sent; });
+            QObject::connect(&link, &frmCDR::answerAccepted, session, [this](quint8 code) {
                 if (code == modComFun::TransferDone || code == modComFun::WriteRefused)
                     closing = code;
             });
@@ -116,8 +80,8 @@ struct Tool {
     // No request in flight, and the line quiet long enough for a late answer to have ended.
     void quiet()
     {
-        waitFor([this] { return !session->hasLink() || !session->link().tmrTimeOut->isActive(); }, 4000);
-        pump(120);
+        TestSession::waitFor([this] { return !session->hasLink() || !session->link().tmrTimeOut->isActive(); }, 4000);
+        TestSession::pump(120);
     }
 };
 
@@ -134,7 +98,7 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
 {
     Tally t;
     const QString meterFile = dir + QStringLiteral("/meter.bin");
-    putFile(meterFile, A);
+    testbytes::writeFile(meterFile, A);
     SimProcess sim(simOptions(meterFile, {"--seed", QString::number(seed), "--" + fault, value}));
     if (!sim.ok()) {
         std::fprintf(stderr, "zav-faults: the meter simulator did not start\n");
@@ -171,7 +135,7 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
                     click(tool.menu().imgBack);
                 click(tool.start().imgSetup[tool.session->Language]);
             }
-            const bool ended = waitFor([&] { return tool.offers(&frmConfig::imgStore) || reported(); }, kRunMs);
+            const bool ended = TestSession::waitFor([&] { return tool.offers(&frmConfig::imgStore) || reported(); }, kRunMs);
             failed = reported();
             if (!ended) {
                 lose(what + QStringLiteral(": neither the image nor a failure reported in 30 s"));
@@ -190,7 +154,7 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
             // The next image: B while the meter holds A, A otherwise; recalled in the menu and sent.
             const bool toB = before == A;
             const QString next = dir + (toB ? QStringLiteral("/B.bin") : QStringLiteral("/A.bin"));
-            putFile(next, toB ? B : A);
+            testbytes::writeFile(next, toB ? B : A);
             what = QStringLiteral("write");
             tool.menu().show();
             tool.start().hide();
@@ -202,7 +166,7 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
                 continue;
             }
             click(tool.menuButton(&frmConfig::imgSendSite));
-            const bool ended = waitFor([&] { return tool.closing != 0 || reported(); }, kRunMs);
+            const bool ended = TestSession::waitFor([&] { return tool.closing != 0 || reported(); }, kRunMs);
             failed = reported() || tool.closing == modComFun::WriteRefused;
             const QByteArray after = fileBytes(meterFile);
             if (!ended)
@@ -255,7 +219,7 @@ int main(int argc, char* argv[])
         SimProcess sim(QStringList{"--baud", QString::number(kBaud), "--turnaround", "0"});
         Tool tool(sim.device());
         click(tool.start().imgSetup[tool.session->Language]);
-        if (sim.ok() && waitFor([&] { return tool.offers(&frmConfig::imgStore); }, kRunMs)) {
+        if (sim.ok() && TestSession::waitFor([&] { return tool.offers(&frmConfig::imgStore); }, kRunMs)) {
             tool.dialogs->files = {clean};
             click(tool.menuButton(&frmConfig::imgStore));
             A = fileBytes(clean);
