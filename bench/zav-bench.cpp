@@ -27,6 +27,7 @@
 #include "monitor/frmplt.h"
 #include "platform/dialogservice.h"
 #include "platform/settingsstore.h"
+#include "support/simprocess.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,6 +45,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -175,28 +177,18 @@ void add(Row r)
 // The simulator
 
 struct Sim {
-    QProcess process;
+    std::unique_ptr<SimProcess> process;
     QString device;
     QString log;
 
-    bool start(const QString& program, int baud, const QString& logPath)
+    bool start(int baud, const QString& logPath)
     {
         log = logPath;
         QFile::remove(log);
-        process.start(program, {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround"),
-                                QStringLiteral("0"), QStringLiteral("--samples"), QStringLiteral("2048"),
-                                QStringLiteral("--log"), log, QStringLiteral("--log-ends")});
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
-            return false;
-        device = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return !device.isEmpty();
-    }
-    ~Sim()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            process.waitForFinished(3000);
-        }
+        process = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(baud), "--turnaround", "0", "--samples",
+                                                           "2048", "--log", log, "--log-ends"});
+        device = process->device();
+        return process->ok();
     }
     // CLOCK_MONOTONIC times of the answers' last bytes, in order.
     std::vector<double> answerEnds() const
@@ -611,7 +603,6 @@ int main(int argc, char* argv[])
     const QStringList only = option(args, QStringLiteral("--only"), QStringLiteral("engine,cli,wave,diag,latency,cpu,tool"))
                                  .split(QLatin1Char(','));
     const QString bin = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    const QString simProgram = bin + QStringLiteral("/tools/zav-meter-sim/zav-meter-sim");
     const QString cliProgram = bin + QStringLiteral("/tools/zav-cli/zav-cli");
     const QString toolProgram = bin + QStringLiteral("/src/app/zav-interface");
 
@@ -625,7 +616,7 @@ int main(int argc, char* argv[])
     for (const QString& b : option(args, QStringLiteral("--baud"), QStringLiteral("9600,115200")).split(QLatin1Char(','))) {
         const int baud = b.toInt();
         Sim sim;
-        if (!sim.start(simProgram, baud, QDir(dir.path()).filePath(QStringLiteral("sim-%1.log").arg(baud)))) {
+        if (!sim.start(baud, QDir(dir.path()).filePath(QStringLiteral("sim-%1.log").arg(baud)))) {
             std::fprintf(stderr, "zav-bench: the meter simulator did not start\n");
             return 1;
         }
