@@ -42,7 +42,7 @@ void prepare(std::uint8_t mode)
     case 1:
         s.ImageLength = 0;
         s.ImageValid = 0;
-        modComFun::BuildCommand(s.link(), modComFun::KindReadImage, s.NodeAddress, 0, 0);
+        modBinaryRW::StartImageRead(s);
         break;
     case 2:
         s.ImageLength = modComFun::kImageBytes;

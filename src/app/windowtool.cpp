@@ -19,10 +19,10 @@ void InstallWindowTool(Session& session)
     AnswerRoutes& r = session.routes();
 
     // Every routed answer code and its owner; each window is created on first use. The engine's
-    // routes come first: 32 the image reader, 33 the image writer (34 is taken over below). Codes
-    // 37, 86, 93 and any code not listed are accepted (time-out stopped, indicator green) and go
-    // no further. Diagnostics (31) and the raw signal (35, 99) are routed here by their windows'
-    // lines.
+    // routes come first: 32 the image reader, 33 the image writer, 37, 86 and 93 the end of an
+    // image transfer (34 is taken over below). Any code not listed that answers the request
+    // outstanding is accepted (time-out stopped, indicator green) and goes no further.
+    // Diagnostics (31) and the raw signal (35, 99) are routed here by their windows' lines.
     InstallEngineRoutes(session);
     r.route(LiveData, QStringLiteral("frmLog.Setform"), [&w] { w.get<frmLog>().Setform(); });
     r.route(DiagData, QStringLiteral("frmLogdiag.Setformdiag"), [&w] { w.get<frmLogdiag>().Setformdiag(); });

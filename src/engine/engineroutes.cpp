@@ -11,4 +11,6 @@ void InstallEngineRoutes(Session& session)
     r.route(Identify, QStringLiteral("identification"), [&session] { identification::RcvID(session); });
     r.route(ReadImage, QStringLiteral("image reader"), [&session] { modBinaryRW::ReceiveImageBlock(session); });
     r.route(WriteImage, QStringLiteral("image writer"), [&session] { modBinaryRW::SendImageBlock(session, 1); });
+    for (std::uint8_t code : {TransferDone, WriteRefused, Code86})
+        r.route(code, QStringLiteral("image transfer end"), [&session, code] { modBinaryRW::TransferEnded(session, code); });
 }

@@ -1,6 +1,7 @@
 #include "engine/identification.h"
 
 #include "engine/session.h"
+#include "engine/imagetransfer.h"
 #include "link/commands.h"
 
 namespace identification {
@@ -21,7 +22,7 @@ void TakeIdentity(Session& session)
 void RcvID(Session& session)
 {
     TakeIdentity(session);
-    modComFun::BuildCommand(session.link(), modComFun::KindReadImage, session.NodeAddress, 0, 0);
+    modBinaryRW::StartImageRead(session);
 }
 
 } // namespace identification

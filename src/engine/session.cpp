@@ -43,9 +43,13 @@ frmCDR& Session::link()
         m_link = std::make_unique<frmCDR>(*this, m_routes, *m_settings, *m_dialogs, m_serialFactory(*m_settings));
         // The user chose to work offline: operations that need the meter refuse from now on.
         connect(m_link.get(), &frmCDR::offlineChoice, this, [this](frmCDR::Failure, bool workOffline) {
+            EndTransfers();
             if (workOffline)
                 OfflineMode = kOffline;
         });
+        // A transfer whose request went unanswered or never left is over.
+        connect(m_link.get(), &frmCDR::timedOut, this, &Session::EndTransfers);
+        connect(m_link.get(), &frmCDR::sendFailed, this, &Session::EndTransfers);
         connect(m_link.get(), &frmCDR::programEnds, this, &Session::EndProgram);
         for (const auto& [context, f] : m_linkWatchers) {
             if (context)
@@ -53,6 +57,24 @@ frmCDR& Session::link()
         }
     }
     return *m_link;
+}
+
+void Session::EndTransfers()
+{
+    ++TransferEpoch;
+    // A request of the ended transfer that still waits its turn never goes out.
+    if (m_link) {
+        for (std::uint64_t t : {ReadTicket, WriteTicket})
+            if (t != 0)
+                m_link->cancelHeld(t);
+    }
+    ReadTicket = 0;
+    ReadClosing = false;
+    if (WriteTicket != 0) {
+        WriteTicket = 0;
+        WriteClosing = false;
+        emit imageWriteEnded(WriteOutcome::NotConfirmed, 0);
+    }
 }
 
 void Session::onLink(QObject* context, std::function<void(frmCDR&)> f)

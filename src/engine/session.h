@@ -51,6 +51,22 @@ public:
 
     static constexpr std::uint8_t kOffline = 6;
 
+    // The image transfer in progress: the ticket of its request now on the line or held (0 for
+    // none). Only the answer to that very request carries the transfer on; an answer to an
+    // earlier one is stale. Closing: the request after the last block is out.
+    std::uint64_t ReadTicket = 0;
+    bool ReadClosing = false;
+    std::uint64_t WriteTicket = 0;
+    bool WriteClosing = false;
+    // Grows with each EndTransfers.
+    std::uint64_t TransferEpoch = 0;
+    // How an image write ended.
+    enum class WriteOutcome { Confirmed, Refused, NotConfirmed };
+    Q_ENUM(WriteOutcome)
+    // Ends the image read or write in progress (a time-out, a failed send, "Work Offline?", a
+    // recall, a new transfer): answers still owed to it change nothing.
+    void EndTransfers();
+
     DialogService& dialogs() { return *m_dialogs; }
     SettingsStore& settings() { return *m_settings; }
     WindowRegistry& windows() { return m_windows; }
@@ -76,6 +92,9 @@ public:
 signals:
     // The image read is complete: ImageValid is 1 and offline mode has ended.
     void imageComplete();
+    // The image write has ended: confirmed (37), refused (93 or 86) or not confirmed (no answer,
+    // or ended by another transfer); code is the meter's closing answer, 0 for none.
+    void imageWriteEnded(Session::WriteOutcome outcome, int code);
 
 private:
     std::unique_ptr<DialogService> m_dialogs;

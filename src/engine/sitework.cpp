@@ -32,6 +32,8 @@ Recalled RecallSiteBytes(Session& session, const QByteArray& file)
         result.outcome = Recalled::Outcome::TooLong;
         return result;
     }
+    // A transfer still running would go on with the recalled image.
+    session.EndTransfers();
     session.ImageValid = 0;
     const sitefile::Recall r = sitefile::RecallSiteFile(file, session);
     session.MeterModel = r.model;

@@ -5,24 +5,23 @@
 
 namespace modComFun {
 
-void SendFrame(frmCDR& link, const std::vector<std::uint8_t>& frame)
+std::uint64_t SendFrame(frmCDR& link, const std::vector<std::uint8_t>& frame)
 {
-    link.Write_to_COMM_B(frame.data(), static_cast<std::uint16_t>(frame.size()));
+    return link.Write_to_COMM_B(frame.data(), static_cast<std::uint16_t>(frame.size()));
 }
 
-void BuildCommand(frmCDR& link, int kind, std::uint8_t node, std::uint8_t b, std::int32_t w)
+std::uint64_t BuildCommand(frmCDR& link, int kind, std::uint8_t node, std::uint8_t b, std::int32_t w)
 {
     link.vars().AccessCode = kAccessCode;
     if (kind == KindLiveData)
         node = link.vars().NodeAddress;
     const std::vector<std::uint8_t> frame = CommandFrame(kind, node, b, w);
-    if (!frame.empty())
-        SendFrame(link, frame);
+    return frame.empty() ? 0 : SendFrame(link, frame);
 }
 
-void SendShortCommand(frmCDR& link, std::uint8_t code)
+std::uint64_t SendShortCommand(frmCDR& link, std::uint8_t code)
 {
-    SendFrame(link, ShortCommandFrame(link.vars().NodeAddress, code));
+    return SendFrame(link, ShortCommandFrame(link.vars().NodeAddress, code));
 }
 
 void HandleResponse(frmCDR& link)

@@ -64,14 +64,73 @@ void frmCDR::Form_Load(SettingsStore& store)
     Echo = store.value(kProperties, QStringLiteral("Echo"));
 }
 
-void frmCDR::Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length)
+std::uint64_t frmCDR::Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length)
 {
     // A frame longer than the buffer is a caller error: never write past it.
     const std::uint16_t n = length > kBufferSize ? static_cast<std::uint16_t>(kBufferSize) : length;
+    const std::uint64_t ticket = ++m_tickets;
+    if (m_outstanding.open || !m_held.empty()) {
+        // One request at a time: an answer the meter still owes must not meet this one's.
+        m_held.push_back({QByteArray(reinterpret_cast<const char*>(frame), n), ticket});
+        qCDebug(lcLink).noquote() << "held" << linktrace::Hex(frame, n)
+                                  << QStringLiteral("(until the answer to code %1)").arg(m_outstanding.code);
+        return ticket;
+    }
     for (std::uint16_t i = 0; i < n; ++i)
         TxBuffer[i] = frame[i];
     TxLength = n;
+    m_txTicket = ticket;
     SendPacket();
+    return ticket;
+}
+
+void frmCDR::releaseHeld()
+{
+    while (!m_outstanding.open && !m_held.empty()) {
+        const Held next = m_held.front();
+        m_held.pop_front();
+        const auto n = static_cast<std::uint16_t>(next.frame.size());
+        for (std::uint16_t i = 0; i < n; ++i)
+            TxBuffer[i] = static_cast<std::uint8_t>(next.frame[i]);
+        TxLength = n;
+        m_txTicket = next.ticket;
+        SendPacket();
+    }
+}
+
+bool frmCDR::cancelHeld(std::uint64_t ticket)
+{
+    for (auto it = m_held.begin(); it != m_held.end(); ++it) {
+        if (it->ticket != ticket)
+            continue;
+        qCDebug(lcLink).noquote() << "dropped held"
+                                  << linktrace::Hex(reinterpret_cast<const std::uint8_t*>(it->frame.constData()),
+                                                    static_cast<std::size_t>(it->frame.size()))
+                                  << "(its transfer has ended)";
+        m_held.erase(it);
+        return true;
+    }
+    return false;
+}
+
+void frmCDR::endExchange(const char* why)
+{
+    m_outstanding = {};
+    tmrTimeOut->stop();
+    for (const Held& h : m_held)
+        qCDebug(lcLink).noquote() << "dropped held"
+                                  << linktrace::Hex(reinterpret_cast<const std::uint8_t*>(h.frame.constData()),
+                                                    static_cast<std::size_t>(h.frame.size()))
+                                  << "(" << why << ")";
+    m_held.clear();
+}
+
+void frmCDR::markPortLost()
+{
+    if (m_portLostSince.isValid())
+        return;
+    m_portLostSince = QDateTime::currentDateTime();
+    emit portLost(m_portLostSince);
 }
 
 void frmCDR::openFailed(const QString& errorText)
@@ -80,7 +139,18 @@ void frmCDR::openFailed(const QString& errorText)
     PortError = errorText;
     Status = QStringLiteral("Status: ") + errorText;
     qCDebug(lcLink).noquote() << "send failed:" << errorText;
+    const bool toldBefore = m_portLostSince.isValid();
+    markPortLost();
+    endExchange("the port failed");
     emit sendFailed(errorText); // the request never left
+    // A poll that keeps meeting a lost port tries again silently at its next tick: the user was
+    // told when the port was first lost.
+    const std::uint8_t code = TxBuffer[1];
+    if (toldBefore && (code == modComFun::LiveData || code == modComFun::DiagData)) {
+        qCDebug(lcLink).noquote() << "port still lost since" << m_portLostSince.toString(QStringLiteral("HH:mm:ss"))
+                                  << "(not asked again)";
+        return;
+    }
     askWorkOffline(Failure::NoPort);
 }
 
@@ -98,6 +168,24 @@ void frmCDR::askWorkOffline(Failure why)
     emit offlineChoice(why, answer == DialogService::Answer::Yes);
 }
 
+void frmCDR::discardWaiting()
+{
+    if (MSComm1->bytesWaiting() > 0) {
+        const QByteArray junk = MSComm1->readAll();
+        qCDebug(lcLink).noquote() << "discarded"
+                                  << linktrace::Hex(reinterpret_cast<const std::uint8_t*>(junk.constData()),
+                                                    static_cast<std::size_t>(junk.size()))
+                                  << "(on the line before the request)";
+    }
+    // A burst still being collected; never the answer being routed now.
+    if (RxCount > 0 && !m_routing) {
+        qCDebug(lcLink).noquote() << "discarded" << linktrace::Hex(RxBuffer.data(), RxCount)
+                                  << "(on the line before the request)";
+        RxCount = 0;
+        tmrNull->stop();
+    }
+}
+
 void frmCDR::SendPacket()
 {
     if (!MSComm1->isOpen()) {
@@ -107,6 +195,7 @@ void frmCDR::SendPacket()
             return;
         }
     }
+    discardWaiting();
     for (int i = 0; i < TxLength / 2; ++i) {
         const char pair[2] = {static_cast<char>(TxBuffer[static_cast<std::size_t>(2 * i)]),
                               static_cast<char>(TxBuffer[static_cast<std::size_t>(2 * i + 1)])};
@@ -116,8 +205,17 @@ void frmCDR::SendPacket()
         }
     }
     qCDebug(lcLink).noquote() << "sent" << linktrace::Hex(TxBuffer.data(), TxLength);
+    m_outstanding = {true, TxBuffer[1],
+                     static_cast<std::uint8_t>(TxBuffer[1] == modComFun::WriteImage && TxLength > 5 ? TxBuffer[5] : 0),
+                     m_txTicket};
+    FailReason.clear();
     m_sentAt.start();
     tmrTimeOut->start(responseMs);
+    if (m_portLostSince.isValid()) {
+        m_portLostSince = QDateTime();
+        qCDebug(lcLink).noquote() << "port works again";
+        emit portBack();
+    }
     emit requestSent();
 }
 
@@ -191,14 +289,31 @@ void frmCDR::MSComm1_OnComm(int code, const QString& text)
         Status = QStringLiteral("Status: ") + errorText;
         qCDebug(lcLink).noquote() << "port error:" << errorText;
         emit lineError(errorText);
+        // A port that closed under the error (a device gone away) ends the exchange now: no
+        // time-out and no second question follow the error's own box.
+        if (!MSComm1->isOpen()) {
+            markPortLost();
+            portClosed(errorText);
+        }
         if (!interactive)
             return;
         m_dialogs.beep();
         const auto answer = m_dialogs.message(errorText, QStringLiteral("Click Cancel to quit, OK to ignore."),
                                               DialogService::Buttons::OKCancel, DialogService::Icon::None);
-        if (answer == DialogService::Answer::Cancel)
+        if (answer == DialogService::Answer::Cancel) {
             MSComm1->close();
+            portClosed(QStringLiteral("The port was closed."));
+        }
     }
+}
+
+void frmCDR::portClosed(const QString& why)
+{
+    if (!m_outstanding.open && m_held.empty())
+        return;
+    qCDebug(lcLink).noquote() << "exchange ended: the port closed";
+    endExchange("the port closed");
+    emit sendFailed(why);
 }
 
 void frmCDR::tmrNull_Timer()
@@ -221,16 +336,66 @@ void frmCDR::tmrNull_Timer()
     RxCount = 0;
 }
 
+bool frmCDR::Fits(std::uint8_t requestCode, std::uint8_t flag, std::uint8_t answerCode)
+{
+    using namespace modComFun;
+    if (answerCode == Code86)
+        return true;
+    switch (requestCode) {
+    case ReadImage: return answerCode == ReadImage || answerCode == TransferDone;
+    case WriteImage:
+        return flag == 2 ? answerCode == TransferDone || answerCode == WriteRefused
+                         : answerCode == WriteImage || answerCode == WriteRefused;
+    case PlotPoll: return answerCode == PlotPoll || answerCode == PlotMark;
+    case TrimOutput: return answerCode == TrimOutput || answerCode == TrimAck;
+    default: return answerCode == requestCode;
+    }
+}
+
 void frmCDR::acceptAnswer()
 {
     const std::uint8_t code = RxBuffer[1];
+    if (!m_outstanding.open || !Fits(m_outstanding.code, m_outstanding.flag, code)) {
+        qCDebug(lcLink).noquote() << "stale" << linktrace::Hex(RxBuffer.data(), RxCount)
+                                  << (m_outstanding.open
+                                          ? QStringLiteral("(code %1 does not answer the request of code %2)")
+                                                .arg(code)
+                                                .arg(m_outstanding.code)
+                                          : QStringLiteral("(code %1, no request outstanding)").arg(code));
+        emit staleAnswer(code);
+        return;
+    }
+    const std::uint64_t ticket = m_outstanding.ticket;
+    m_outstanding = {};
     tmrTimeOut->stop();
     const QString owner = m_routes.owner(code);
     qCDebug(lcLink).noquote() << "taken" << linktrace::Hex(RxBuffer.data(), RxCount)
                               << (owner.isEmpty() ? QStringLiteral("(code %1, not routed)").arg(code)
                                                   : QStringLiteral("(code %1 to %2)").arg(code).arg(owner));
+    if (code == modComFun::Code86)
+        qCDebug(lcLink).noquote() << "the meter refused the request (code 86)";
     emit answerAccepted(code);
+    m_answeredTicket = ticket;
+    m_routing = true;
     m_routes.dispatch(code);
+    m_routing = false;
+    m_answeredTicket = 0;
+    releaseHeld();
+}
+
+void frmCDR::failExchange(const QString& why)
+{
+    FailReason = why;
+    qCDebug(lcLink).noquote() << "exchange failed:" << why;
+    endExchange("the exchange failed");
+    // Asked once the answer's handler has returned, as a time-out would be.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            emit timedOut();
+            askWorkOffline(Failure::TimeOut);
+        },
+        Qt::QueuedConnection);
 }
 
 void frmCDR::tmrTimeOut_Timer()
@@ -242,9 +407,10 @@ void frmCDR::tmrTimeOut_Timer()
         tmrTimeOut->start(static_cast<int>(left));
         return;
     }
-    // Stop first: the box is modal and the timer must not fire again behind it.
-    tmrTimeOut->stop();
+    // Stop first: the box is modal and the timer must not fire again behind it. An answer that
+    // comes after this is stale.
     qCDebug(lcLink).noquote() << "time-out: no valid answer within" << responseMs << "ms";
+    endExchange("time-out");
     // The polling windows stop waiting and poll on, also behind the box; a poll that times out
     // while the box is still open does not open a second one.
     emit timedOut();
@@ -274,5 +440,6 @@ void frmCDR::Stop_COM(std::int16_t& Cancel)
         waiting = answer == DialogService::Answer::Retry;
     }
     MSComm1->close();
+    endExchange("the port was closed");
     emit programEnds();
 }

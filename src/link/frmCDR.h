@@ -7,6 +7,7 @@
 
 #include "link/modComFun.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 class AnswerRoutes;
@@ -44,8 +46,11 @@ public:
            std::unique_ptr<SerialDevice> port, QObject* parent = nullptr);
     ~frmCDR() override;
 
-    // Copies the frame into TxBuffer and sends it at once; nothing waits for the answer.
-    void Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length);
+    // Copies the frame into TxBuffer and sends it at once; nothing waits for the answer. While an
+    // earlier request still awaits its answer the frame is held, and goes out once that answer
+    // has been handled (it is dropped when that request times out or the port fails). Returns the
+    // request's ticket: answeredTicket() names it while its answer is routed.
+    std::uint64_t Write_to_COMM_B(const std::uint8_t* frame, std::uint16_t length);
     void SendPacket();
     // Drains and closes the port, then ends the program (programEnds); Cancel = -1 when the user
     // aborts (the port then stays open and the program runs on).
@@ -56,9 +61,36 @@ public:
     void tmrNull_Timer();
     void tmrTimeOut_Timer();
 
-    // A complete answer of good CRC was taken: stops the time-out, tells answerAccepted, then
-    // routes it by its function code.
+    // A complete answer of good CRC: when it answers the request now outstanding it stops the
+    // time-out, tells answerAccepted, then routes it by its function code. Any other answer is
+    // stale: dropped and traced, and the outstanding request's time-out keeps running.
     void acceptAnswer();
+
+    // The request whose answer is awaited.
+    struct Exchange {
+        bool open = false;
+        std::uint8_t code = 0;
+        std::uint8_t flag = 0; // block flag of an image write block
+        std::uint64_t ticket = 0;
+    };
+    const Exchange& outstanding() const { return m_outstanding; }
+    // Whether an answer of answerCode can answer a request of requestCode (flag: the block flag
+    // of an image write block).
+    static bool Fits(std::uint8_t requestCode, std::uint8_t flag, std::uint8_t answerCode);
+    // The ticket of the request whose answer is being routed now; 0 outside routing.
+    std::uint64_t answeredTicket() const { return m_answeredTicket; }
+    // Requests waiting for the outstanding one to be answered.
+    int heldCount() const { return static_cast<int>(m_held.size()); }
+    // Takes back a held request (its transfer has ended); false when it is not held.
+    bool cancelHeld(std::uint64_t ticket);
+    // A transfer found the answer it was given unusable: the exchange ends as at a time-out
+    // (timedOut, then "Work Offline?"), with the reason in the trace and in FailReason.
+    void failExchange(const QString& why);
+    // Why the last exchange failed without a time-out; empty otherwise.
+    QString FailReason;
+    // Since when the port has been lost (not opened, not written, or gone away); invalid while
+    // it works. A poll that meets a lost port again is not asked about again.
+    QDateTime portLostSince() const { return m_portLostSince; }
 
     std::array<std::uint8_t, kBufferSize> TxBuffer{};
     std::uint16_t TxLength = 0;
@@ -100,6 +132,11 @@ signals:
     void sendFailed(const QString& reason);
     // The port reported an error while open.
     void lineError(const QString& text);
+    // An answer came that fits no request now outstanding; it was dropped.
+    void staleAnswer(quint8 code);
+    // The port was lost (since then), or works again after it was lost.
+    void portLost(const QDateTime& since);
+    void portBack();
     // The user's answer at "Work Offline?": Yes means work offline.
     void offlineChoice(frmCDR::Failure why, bool workOffline);
     // Stop_COM has closed the port: the program ends.
@@ -111,6 +148,14 @@ private:
     // The "No Com Port Found" path: the request never left.
     void openFailed(const QString& errorText);
     void askWorkOffline(Failure why);
+    // Ends the outstanding exchange and drops the held requests (traced with the reason).
+    void endExchange(const char* why);
+    // The port closed under an exchange: it ends as a failed send.
+    void portClosed(const QString& why);
+    void markPortLost();
+    void releaseHeld();
+    // Bytes on the line before a request are an earlier answer's, never this one's.
+    void discardWaiting();
 
     LinkVars& m_vars;
     AnswerRoutes& m_routes;
@@ -119,4 +164,15 @@ private:
     QElapsedTimer m_sentAt;
     // "Work Offline?" is being asked.
     bool m_askingOffline = false;
+    Exchange m_outstanding;
+    struct Held {
+        QByteArray frame;
+        std::uint64_t ticket;
+    };
+    std::deque<Held> m_held;
+    std::uint64_t m_tickets = 0;
+    std::uint64_t m_txTicket = 0;
+    std::uint64_t m_answeredTicket = 0;
+    bool m_routing = false;
+    QDateTime m_portLostSince;
 };

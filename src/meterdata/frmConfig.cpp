@@ -220,7 +220,7 @@ void frmConfig::imgReload_Click()
 {
     m_session.ImageValid = 0;
     showSiteButtons(false);
-    modComFun::BuildCommand(m_session.link(), modComFun::KindReadImage, m_session.NodeAddress, 0, 0);
+    modBinaryRW::StartImageRead(m_session);
 }
 
 void frmConfig::imgCKreload_Click()

@@ -132,9 +132,14 @@ ImageBlockResult ReceiveImageBlock(MeterData& data, const std::uint8_t* rx, std:
     // earlier answer.
     if (kHead + blockBytes + kCrc > rxCount)
         return result;
-    const std::size_t position = firstBlock ? 0u : data.ImageLength;
-    if (position + blockBytes > static_cast<std::size_t>(modData::ParamImageSize))
+    if (totalWords == 0 || (!firstBlock && (data.ReadAnnounced == 0 || totalWords != data.ReadAnnounced)))
         return result;
+    const std::size_t position = firstBlock ? 0u : data.ImageLength;
+    const std::size_t limit = std::min<std::size_t>(2u * static_cast<std::size_t>(totalWords),
+                                                    static_cast<std::size_t>(ImageBytes));
+    if (position + blockBytes > limit)
+        return result;
+    data.ReadAnnounced = static_cast<std::uint16_t>(totalWords);
 
     std::copy(rx + kHead, rx + kHead + blockBytes, data.ParamImage.begin() + static_cast<std::ptrdiff_t>(position));
     data.ImageLength = static_cast<std::uint16_t>(position + blockBytes);

@@ -47,9 +47,13 @@ struct ImageBlockResult {
 // One function-code-32 answer as the link hands it: rx = the receive buffer, rxCount = bytes of
 // this answer including its CRC. Answer bytes: 3 chunk mark (0 = first block), 4-5 total image
 // words (low byte first), 6 words n in this block, 8.. the 2n image bytes.
+// The first block (mark 0) starts the image at position 0 and sets ReadAnnounced; every later
+// block continues at ImageLength and must announce the same total. The image never grows past
+// the announced length nor past the 1452 bytes of a whole image.
 // An answer shorter than 8 bytes, longer than the receive buffer, whose 2n bytes do not all lie
-// before its CRC, or whose block would pass index 2000 of ParamImage, is refused: nothing is
-// stored, no image completes, and no next request is asked for (the link's time-out follows).
+// before its CRC, one announcing no words, a later block with no first block before it or with
+// another total, and a block that would pass either limit are refused: nothing is stored, no
+// image completes, and no next request is asked for (the read cannot go on).
 ImageBlockResult ReceiveImageBlock(modData::MeterData& data, const std::uint8_t* rx, std::size_t rxCount);
 
 // The next write frame. flag 0 starts a write (WordsSent := 0), flag 1 answers each

@@ -283,6 +283,8 @@ struct MeterData {
     std::array<std::uint8_t, ParamImageSize> ParamImage{};
     std::uint16_t ImageLength = 0; // valid bytes of ParamImage
     std::uint16_t WordsSent = 0;   // words already written in the current image write
+    // Words the first block of the image read in progress announced; 0 until that block came.
+    std::uint16_t ReadAnnounced = 0;
 
     GlobalRecord GlobalCells;
     std::array<LoopRecord, LoopRecordCount> LoopCells;

@@ -3,6 +3,7 @@
 #include "engine/session.h"
 #include "link/commands.h"
 #include "monitor/chartsurface.h"
+#include "monitor/portlostcaption.h"
 #include "platform/dialogservice.h"
 #include "platform/twips.h"
 
@@ -67,6 +68,7 @@ frmLog::frmLog(Session& session, QWidget* parent)
         connect(&link, &frmCDR::timedOut, this, &frmLog::LinkTimedOut);
         connect(&link, &frmCDR::sendFailed, this, &frmLog::LinkFailed);
     });
+    portlostcaption::Follow(m_session, *this);
 }
 
 frmLog::~frmLog()

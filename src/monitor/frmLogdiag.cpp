@@ -4,6 +4,7 @@
 #include "link/commands.h"
 #include "monitor/diaglog.h"
 #include "monitor/frmplt.h"
+#include "monitor/portlostcaption.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "platform/twips.h"
@@ -52,6 +53,7 @@ frmLogdiag::frmLogdiag(Session& session, QWidget* parent)
         connect(&link, &frmCDR::timedOut, this, &frmLogdiag::LinkTimedOut);
         connect(&link, &frmCDR::sendFailed, this, &frmLogdiag::LinkTimedOut);
     });
+    portlostcaption::Follow(m_session, *this);
 }
 
 frmLogdiag::~frmLogdiag()

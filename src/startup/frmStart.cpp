@@ -164,6 +164,8 @@ void frmStart::imgSetup_Click()
     config.show();
     hide();
     config.Lock_input();
+    // A new identification ends an image transfer still running (a write sent in the background).
+    m_session.EndTransfers();
     modComFun::BuildCommand(m_session.link(), modComFun::KindIdentify, m_session.NodeAddress, 0, 0);
 }
 

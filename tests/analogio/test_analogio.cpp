@@ -66,14 +66,7 @@ QByteArray trim(int loop, int counts, int end)
 }
 
 // The meter's acknowledgement, handed to the link's checks and routes.
-void ack(frmCDR& link, std::uint8_t code)
-{
-    const Bytes f = withCrc({17, code, 0, 0, 0, 0});
-    std::copy(f.begin(), f.end(), link.RxBuffer.begin());
-    link.RxCount = static_cast<std::uint16_t>(f.size());
-    modComFun::HandleResponse(link);
-    link.RxCount = 0;
-}
+void ack(frmCDR& link, std::uint8_t code) { TestSession::deliver(link, withCrc({17, code, 0, 0, 0, 0})); }
 
 } // namespace
 
@@ -232,17 +225,23 @@ TEST_F(Loops, TrimStepsWaitForTheAcknowledgementStayInTheirLimitsAndOutliveALost
     EXPECT_EQ(sent(), trim(99, 65535, 0));
     EXPECT_FALSE(tr.isVisible());
 
-    // Loop 2's low end; a new trim starts afresh even when the last acknowledgement never came.
+    // Loop 2's low end; a new trim starts afresh, its first step once the end command has been
+    // acknowledged (36 for loop 99).
     slot(1);
     ui::click(a->imgTrimLo);
     EXPECT_EQ(title(0) + title(1), "LOOP 2LOW");
+    EXPECT_EQ(sent(), QByteArray());
+    ack(link, 36);
     EXPECT_EQ(sent(), trim(0, 7631, 0));
     ack(link, 46);
     click("imgInc_1");
     EXPECT_EQ(sent(), trim(0, 7731, 0));
     EXPECT_EQ(a->txtDacLo->text(), ".05 mA");
+    ack(link, 46);
     click("imgCancel");
+    EXPECT_EQ(sent(), trim(99, 7731, 0));
     ui::click(a->imgTrimLo);
+    ack(link, 36);
     EXPECT_EQ(sent(), trim(0, 7631, 0));
     ack(link, 46);
     click("imgRdc_1");
@@ -257,6 +256,7 @@ TEST_F(Loops, TrimStepsWaitForTheAcknowledgementStayInTheirLimitsAndOutliveALost
     click("imgOkay");
     EXPECT_EQ(sent(), trim(99, 0, 0));
     EXPECT_TRUE(!tr.isVisible() && a->isVisible());
+    ack(link, 36);
 
     // An acknowledgement that never comes ends in the link's time-out; then the trim goes on.
     ui::click(a->imgTrimLo);

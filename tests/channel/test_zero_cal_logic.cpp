@@ -37,11 +37,7 @@ struct Windows : ::testing::Test {
         Bytes a{17, 38, 0, 0, 0, 0, 0, 0, status, 0};
         putFloat(a, 4, delta);
         a = withCrc(a);
-        frmCDR& link = c.t.link();
-        std::copy(a.begin(), a.end(), link.RxBuffer.begin());
-        link.RxCount = static_cast<std::uint16_t>(a.size());
-        modComFun::HandleResponse(link);
-        link.RxCount = 0;
+        TestSession::deliver(c.t.link(), a);
     }
     QByteArray zeroRequest(std::uint8_t channel) { return qbytes(withCrc({17, 38, 0xEF, 0xCD, channel, 0})); }
     static int heightFor(int points) { return twips::rect(0, 0, 0, 3855 + 245 * points).height(); }

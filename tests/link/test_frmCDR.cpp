@@ -2,9 +2,12 @@
 // the failure dialogs, port notifications, loading the stored preferences and closing.
 
 #include "link/modComFun.h"
+#include "monitor/frmLogdiag.h"
 #include "support/bytes.h"
 #include "support/fakesession.h"
+#include "support/widgets.h"
 
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -49,12 +52,99 @@ TEST_F(LinkTest, RequestIsWrittenInPairsAndArmsTheTimeout)
     EXPECT_TRUE(t.link().tmrTimeOut->isActive());
     EXPECT_EQ(t.link().TxLength, 8);
 
-    // A second request reuses the open port; a 10-byte one goes out as five pairs.
+    // A second request reuses the open port; a 10-byte one goes out as five pairs (once the
+    // first one is over).
+    t.link().tmrTimeOut->stop();
+    t.link().failExchange("test");
     modComFun::BuildCommand(t.link(), 0, 17, 2, 0x0304);
     EXPECT_EQ(t.port->openCount, 1);
     ASSERT_EQ(t.port->writes.size(), 9);
     EXPECT_EQ(t.port->writes[4], QByteArray("\x11\x1E", 2));
     EXPECT_EQ(t.port->writes[6], QByteArray("\x02\x04", 2));
+}
+
+// One request at a time: a request made while another awaits its answer is held until that answer
+// has been routed; bytes on the line before a request are discarded, never taken as its answer.
+TEST_F(LinkTest, RequestsWaitForTheAnswerBeforeThemAndStaleBytesAreDiscarded)
+{
+    frmCDR& link = t.link();
+    const std::uint64_t diag = modComFun::BuildCommand(link, modComFun::KindDiagData, 17, 1, 0);
+    const std::uint64_t live = modComFun::BuildCommand(link, modComFun::KindLiveData, 17, 0, 0);
+    EXPECT_NE(diag, live);
+    EXPECT_EQ(t.port->written(), qbytes(modComFun::CommandFrame(modComFun::KindDiagData, 17, 1, 0)));
+    EXPECT_EQ(link.heldCount(), 1);
+    EXPECT_EQ(link.TxBuffer[1], modComFun::DiagData) << "a held frame must not overwrite the one on the line";
+
+    std::uint64_t routedFor = 0;
+    t.s().routes().route(modComFun::DiagData, "test", [&] { routedFor = link.answeredTicket(); });
+    t.port->receive(qbytes(modComFun::AnswerFrame(17, modComFun::DiagData, {1, 2})));
+    ASSERT_TRUE(TestSession::waitFor([&] { return link.heldCount() == 0; }, 2000));
+    EXPECT_EQ(routedFor, diag);
+    EXPECT_EQ(t.port->written().mid(8), qbytes(modComFun::CommandFrame(modComFun::KindLiveData, 17, 0, 0)));
+    EXPECT_EQ(link.outstanding().ticket, live);
+    EXPECT_TRUE(link.tmrTimeOut->isActive());
+
+    // An answer that arrived after its time-out sits in the port, and a broken burst is half
+    // collected, when the next request leaves: both are dropped, and the real answer is taken.
+    link.responseMs = 60;
+    link.tmrTimeOut->start(60);
+    ASSERT_TRUE(TestSession::waitFor([&] { return !link.outstanding().open; }, 2000));
+    t.port->receive(QByteArray("\x11\x1F\x05", 3));
+    t.port->queueInput(qbytes(modComFun::AnswerFrame(17, modComFun::DiagData, {9, 9})));
+    routedFor = 0;
+    const std::uint64_t again = modComFun::BuildCommand(link, modComFun::KindDiagData, 17, 1, 0);
+    EXPECT_EQ(link.RxCount, 0);
+    EXPECT_EQ(t.port->bytesWaiting(), 0);
+    t.port->receive(qbytes(modComFun::AnswerFrame(17, modComFun::DiagData, {7, 7})));
+    ASSERT_TRUE(TestSession::waitFor([&] { return routedFor != 0; }, 2000));
+    EXPECT_EQ(routedFor, again);
+    EXPECT_EQ(link.RxBuffer[2], 7);
+}
+
+// Which answer fits which request: anything else, or an answer with nothing outstanding, is stale
+// (dropped, the indicator stays yellow and the time-out keeps running); 86 ends any exchange.
+TEST_F(LinkTest, OnlyAnAnswerThatFitsTheOutstandingRequestIsTaken)
+{
+    frmCDR& link = t.link();
+    int stale = 0;
+    QObject::connect(&link, &frmCDR::staleAnswer, [&] { ++stale; });
+    t.s().routes().clear(modComFun::WriteImage);
+    auto writeBlock = [&](std::uint8_t flag) {
+        modComFun::SendFrame(link, modComFun::RequestFrame(17, modComFun::WriteImage, {1, flag, 0xAB, 0xCD, 0, 0}));
+    };
+    auto answer = [&](std::uint8_t code) {
+        t.port->receive(qbytes(modComFun::AnswerFrame(17, code, {0, 0})));
+        TestSession::pump(70);
+    };
+    const struct {
+        std::function<void()> send;
+        std::vector<std::uint8_t> staleCodes;
+        std::uint8_t taken;
+    } cases[] = {
+        {[&] { sendIdentify(); }, {modComFun::TransferDone, modComFun::WriteRefused, 77, modComFun::ReadImage}, 86},
+        {[&] { writeBlock(0); }, {modComFun::TransferDone, modComFun::Identify}, modComFun::WriteImage},
+        {[&] { writeBlock(1); }, {modComFun::TransferDone}, modComFun::WriteRefused},
+        {[&] { writeBlock(2); }, {modComFun::WriteImage}, modComFun::TransferDone},
+        {[&] { modComFun::SendFrame(link, modComFun::RequestFrame(17, modComFun::PlotPoll, {1, 0})); }, {modComFun::TrimAck}, modComFun::PlotMark},
+    };
+    for (const auto& c : cases) {
+        c.send();
+        const int before = stale;
+        for (std::uint8_t code : c.staleCodes) {
+            t.start().SetLinkColour(65535);
+            answer(code);
+            EXPECT_TRUE(link.tmrTimeOut->isActive()) << int(code);
+            EXPECT_EQ(t.start().shpXmit->FillColor(), 65535) << int(code);
+        }
+        EXPECT_EQ(stale - before, static_cast<int>(c.staleCodes.size()));
+        answer(c.taken);
+        EXPECT_FALSE(link.tmrTimeOut->isActive()) << int(c.taken);
+        EXPECT_EQ(t.start().shpXmit->FillColor(), 65280) << int(c.taken);
+    }
+    // With nothing outstanding every answer is stale.
+    answer(modComFun::Identify);
+    EXPECT_EQ(t.s().MeterModel, 0);
+    EXPECT_EQ(stale, 10);
 }
 
 TEST_F(LinkTest, AnswerIsAssembledUntilFiftyMillisecondsOfSilenceAndRoutedToRcvID)
@@ -91,9 +181,8 @@ TEST_F(LinkTest, AnswerIsAssembledUntilFiftyMillisecondsOfSilenceAndRoutedToRcvI
     EXPECT_EQ(t.start().shpXmit->FillColor(), 65535);
 }
 
-// Broken, foreign and short answers are dropped, an answer past the buffer's end wraps to index 0;
-// a code without a handler ends the wait and turns the indicator green.
-TEST_F(LinkTest, WrongAnswersAreDroppedAndUnhandledCodesEndTheWait)
+// Broken, foreign and short answers are dropped, an answer past the buffer's end wraps to index 0.
+TEST_F(LinkTest, WrongAnswersAreDropped)
 {
     sendIdentify();
     QByteArray badCrc = idAnswer(), reversed = idAnswer();
@@ -122,13 +211,6 @@ TEST_F(LinkTest, WrongAnswersAreDroppedAndUnhandledCodesEndTheWait)
     EXPECT_EQ(t.start().shpXmit->FillColor(), 65535);
     EXPECT_TRUE(t.dialogs->asked.isEmpty());
 
-    for (int code : {37, 93, 77}) {
-        sendIdentify();
-        t.port->receive(qbytes(modComFun::AnswerFrame(17, static_cast<std::uint8_t>(code), {1, 2, 3})));
-        TestSession::pump(80);
-        EXPECT_FALSE(t.link().tmrTimeOut->isActive()) << code;
-        EXPECT_EQ(t.start().shpXmit->FillColor(), 65280) << code;
-    }
     EXPECT_EQ(t.s().MeterModel, 0);
 }
 
@@ -159,7 +241,7 @@ TEST_F(LinkTest, MissingPortOffersOfflineWorkWithoutATimeoutAfterwards)
     EXPECT_FALSE(t.link().tmrTimeOut->isActive());
 }
 
-TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
+TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsDropped)
 {
     t.link().responseMs = 100;
     t.dialogs->answers = {Answer::No, Answer::Yes};
@@ -177,8 +259,11 @@ TEST_F(LinkTest, TimeoutOffersOfflineWorkAndALateAnswerIsStillRouted)
     TestSession::pump(250);
     EXPECT_EQ(t.dialogs->asked.size(), 2) << "the time-out repeated itself";
 
+    // The answer that comes after its time-out is stale: nothing is routed.
     t.port->receive(idAnswer());
-    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 3000));
+    TestSession::pump(80);
+    EXPECT_EQ(t.s().MeterModel, 0);
+    EXPECT_EQ(t.port->written().size(), 16) << "a late identification started an image read";
 }
 
 TEST_F(LinkTest, PortNotificationsShowTheirTextsOnce)
@@ -316,4 +401,49 @@ TEST(LinkClosing, ClosingTheStartWindowDrainsClosesAndEnds)
     EXPECT_EQ(t.dialogs->asked.size(), 3);
     EXPECT_FALSE(t.port->isOpen());
     EXPECT_EQ(t.ended, 3);
+}
+
+// A port lost under a running diagnostics log is told once: the log keeps its period and tries
+// again silently, its caption says since when the port is lost, and it goes on by itself once the
+// port opens again. A request the user makes still asks.
+TEST_F(LinkTest, ALostPortIsToldOnceAndPollingResumesByItself)
+{
+    frmLogdiag& diag = t.s().windows().get<frmLogdiag>();
+    diag.show();
+    ui::pick(diag.cmbUpdate, 0); // 50 ms
+    int failed = 0;
+    QObject::connect(&t.link(), &frmCDR::sendFailed, [&] { ++failed; });
+    t.dialogs->answers = {Answer::No, Answer::OK};
+    ui::click(diag.cmdStart);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.port->writes.size() >= 3; }, 2000));
+    const QString caption = diag.windowTitle();
+    t.dialogs->asked.clear();
+
+    // The adapter goes away while a poll is out: one box, no time-out behind it.
+    t.port->close();
+    t.port->failOpen = true;
+    t.port->notify(SerialDevice::ErDeviceLost, "The serial port fake1 went away.");
+    TestSession::pump(600);
+    EXPECT_EQ(t.dialogs->transcript(), QStringList{"Click Cancel to quit, OK to ignore.: The serial port fake1 went away."});
+    EXPECT_GT(failed, 4) << "the log stopped trying";
+    EXPECT_TRUE(diag.windowTitle().startsWith(caption + " - serial port lost since "));
+    EXPECT_TRUE(t.link().portLostSince().isValid());
+
+    // Back: the next tick opens the port and polls on.
+    t.port->failOpen = false;
+    const qsizetype before = t.port->writes.size();
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.port->writes.size() > before; }, 2000));
+    EXPECT_EQ(diag.windowTitle(), caption);
+    EXPECT_EQ(t.dialogs->asked.size(), 1);
+    ui::click(diag.cmdStart); // pause
+
+    // A request of the user's own on a lost port is answered with the question, each time.
+    t.port->close();
+    t.port->failOpen = true;
+    t.dialogs->answers = {Answer::OK, Answer::No, Answer::No};
+    t.port->notify(SerialDevice::ErDeviceLost, "The serial port fake1 went away.");
+    EXPECT_FALSE(t.link().outstanding().open);
+    sendIdentify();
+    sendIdentify();
+    EXPECT_EQ(t.dialogs->transcript().mid(2), QStringList(2, "No Com Port Found: Work Offline?"));
 }

@@ -45,6 +45,10 @@ struct ConfigTest : ::testing::Test {
             t.port->receive(qbytes(withCrc(answer)));
             TestSession::pump(60);
         }
+        // The meter has no more blocks for the request after the last one.
+        ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 3000));
+        t.port->receive(qbytes(withCrc({17, 37, 0, 0})));
+        ASSERT_TRUE(TestSession::waitFor([&] { return !t.link().outstanding().open; }, 3000));
     }
 };
 
@@ -115,11 +119,14 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocks)
     EXPECT_TRUE(t.start().isVisible());
     const std::uint8_t* sent = t.s().ParamImage.data();
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(sent), 4), "AB  ") << "the cells encoded first";
+    QList<Session::WriteOutcome> ended;
+    QObject::connect(&t.s(), &Session::imageWriteEnded, [&](Session::WriteOutcome o, int) { ended << o; });
     // Frame k: node, 33, access code, n words from word 56 k, block flag, the bytes, 0, 0, CRC. 12
-    // blocks of 56 words, then 54 with flag 2, then on the last acknowledgement a 0-word frame.
-    for (int k = 0; k <= 13; ++k) {
+    // blocks of 56 words, then 54 with flag 2, which the meter confirms with 37 (an acknowledgement
+    // with 33 cannot answer the last block).
+    for (int k = 0; k <= 12; ++k) {
         SCOPED_TRACE(k);
-        const int n = k < 12 ? 56 : k == 12 ? 54 : 0, flag = k == 0 ? 0 : n < 56 ? 2 : 1;
+        const int n = k < 12 ? 56 : 54, flag = k == 0 ? 0 : n < 56 ? 2 : 1;
         Bytes frame{17, 33, 0xEF, 0xCD, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(flag)};
         frame.insert(frame.end(), sent + 112 * k, sent + 112 * k + 2 * n);
         frame.insert(frame.end(), {0, 0});
@@ -128,4 +135,11 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocks)
         t.port->writes.clear();
         t.port->receive(qbytes(withCrc({17, 33, 0, 0})));
     }
+    TestSession::pump(80);
+    EXPECT_TRUE(t.port->writes.isEmpty());
+    EXPECT_TRUE(t.link().outstanding().open);
+    t.port->receive(qbytes(withCrc({17, 37, 0, 0})));
+    ASSERT_TRUE(TestSession::waitFor([&] { return !ended.isEmpty(); }, 3000));
+    EXPECT_EQ(ended, QList<Session::WriteOutcome>{Session::WriteOutcome::Confirmed});
+    EXPECT_TRUE(t.port->writes.isEmpty());
 }

@@ -71,10 +71,23 @@ TEST(ImageRead, BlocksCompleteTheImage)
     EXPECT_TRUE(std::equal(restart.begin(), restart.end(), d->ParamImage.begin()));
     EXPECT_TRUE(std::equal(next.begin(), next.end(), d->ParamImage.begin() + 20));
 
-    // The last block may end exactly at index 1999 (position + 2n = 2000).
-    d->ImageLength = 1980;
-    EXPECT_TRUE(Receive(*d, 1, 1000, 10, Pattern(20, 4)).complete);
-    EXPECT_EQ(d->ImageLength, 2000);
+    // The image never grows past the announced length, nor past a whole image's 1452 bytes when
+    // more words are announced; a later block needs a first one of the same total before it.
+    d = std::make_unique<MeterData>();
+    EXPECT_FALSE(Receive(*d, 1, 726, 2, Pattern(4, 1)).stored) << "no first block yet";
+    ASSERT_TRUE(Receive(*d, 0, 1000, 122, Pattern(244, 1)).stored);
+    EXPECT_FALSE(Receive(*d, 1, 726, 2, Pattern(4, 1)).stored) << "another total";
+    for (int k = 1; k < 5; ++k)
+        ASSERT_TRUE(Receive(*d, 1, 1000, 122, Pattern(244, k)).stored) << k;
+    EXPECT_FALSE(Receive(*d, 1, 1000, 122, Pattern(244, 7)).stored) << "past 1452 bytes";
+    const ImageBlockResult last = Receive(*d, 1, 1000, 116, Pattern(232, 8));
+    EXPECT_TRUE(last.stored && !last.complete);
+    EXPECT_EQ(d->ImageLength, 1452);
+    EXPECT_FALSE(Receive(*d, 1, 1000, 1, Pattern(2, 9)).stored);
+    d->ReadAnnounced = 10;
+    d->ImageLength = 18;
+    EXPECT_FALSE(Receive(*d, 1, 10, 2, Pattern(4, 1)).stored) << "past the announced length";
+    EXPECT_TRUE(Receive(*d, 1, 10, 1, Pattern(2, 1)).complete);
 }
 
 TEST(ImageRead, BadAnswersStoreNothing)
@@ -93,7 +106,7 @@ TEST(ImageRead, BadAnswersStoreNothing)
         {"one byte short: the CRC would hold the last byte", 0, 12, 12, Pattern(24, 1), 8 + 24 + 1, 24},
         {"shorter than 8 bytes", 0, 12, 12, Pattern(24, 1), 7, 24},
         {"two bytes", 0, 0, 0, {}, 2, 24},
-        {"passing index 2000", 1, 1001, 11, Pattern(22, 1), 0, 1980},
+        {"past the whole image", 1, 1001, 11, Pattern(22, 1), 0, 1980},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.what);

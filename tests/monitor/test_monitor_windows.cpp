@@ -30,14 +30,7 @@ int px(int twipsValue) { return twips::toPixels(twipsValue); }
 QRgb base(QLineEdit* box) { return box->palette().color(QPalette::Base).rgb(); }
 std::string said(TestSession& t) { return t.dialogs->transcript().join('\n').toStdString(); }
 
-// Hands an answer to the link's checks and routing at once, as the end of the line's silence does.
-void deliver(frmCDR& link, const Bytes& f)
-{
-    std::copy(f.begin(), f.end(), link.RxBuffer.begin());
-    link.RxCount = static_cast<std::uint16_t>(f.size());
-    modComFun::HandleResponse(link);
-    link.RxCount = 0;
-}
+void deliver(frmCDR& link, const Bytes& f) { TestSession::deliver(link, f); }
 // A live-data answer whose unread bytes hold 0xCC: a field read from the wrong place shows it.
 void route(frmCDR& link, const Live& l) { deliver(link, liveAnswer(l, 17, 0xCC)); }
 

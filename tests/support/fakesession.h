@@ -75,6 +75,32 @@ struct TestSession {
         return condition();
     }
 
+    // Hands a whole answer frame to the link's checks and routing at once, as the end of the
+    // line's silence does. The meter answers only requests: when no request that this answer
+    // fits is outstanding, the request it answers is put on the line first.
+    static void deliver(frmCDR& link, const std::vector<std::uint8_t>& frame)
+    {
+        if (frame.size() >= 2 && !link.outstanding().open) {
+            const std::uint8_t code = frame[1];
+            std::uint8_t request = code;
+            std::vector<std::uint8_t> payload{0, 0};
+            switch (code) {
+            case modComFun::PlotMark: request = modComFun::PlotPoll; break;
+            case modComFun::TrimAck: request = modComFun::TrimOutput; break;
+            case modComFun::TransferDone: request = modComFun::ReadImage; break;
+            case modComFun::WriteRefused: request = modComFun::WriteImage; break;
+            default: break;
+            }
+            if (request == modComFun::WriteImage)
+                payload = {0, 1, 0, 0};
+            modComFun::SendFrame(link, modComFun::RequestFrame(link.vars().NodeAddress, request, payload));
+        }
+        std::copy(frame.begin(), frame.end(), link.RxBuffer.begin());
+        link.RxCount = static_cast<std::uint16_t>(frame.size());
+        modComFun::HandleResponse(link);
+        link.RxCount = 0;
+    }
+
     ScriptedDialogService* dialogs = nullptr;
     FakeSerialDevice* port = nullptr;
     int ended = 0;

@@ -419,8 +419,8 @@ TEST(ZavCliWithScriptedMeter, RefusedImageAndAnswersThatDoNotContinue)
     ASSERT_TRUE(cli.waitForFinished(5000));
     EXPECT_LT(sinceAnswer.elapsed(), 2500) << "ended before the 3 s time-out";
     EXPECT_EQ(cli.exitCode(), 5);
-    EXPECT_EQ(cli.readAllStandardError(), "zav-cli: the image read stopped: the meter's answer (function code 37) did "
-                                          "not continue it (0 of 1452 bytes arrived); " + out.toLocal8Bit() + " not written\n");
+    EXPECT_EQ(cli.readAllStandardError(), "zav-cli: the transfer stopped: the meter ended the image read (code 37) after "
+                                          "0 of 1452 bytes; " + out.toLocal8Bit() + " not written\n");
     EXPECT_FALSE(QFileInfo::exists(out));
 }
 

@@ -324,6 +324,13 @@ void MeterJob::onTimeOut()
         finish(Done, {});
         return;
     }
+    const QString failed = m_cli.link().FailReason;
+    if (!failed.isEmpty()) {
+        // The meter answered, but with something the transfer could not take.
+        finish(m_answers <= 1 ? NoAnswer : TransferStopped,
+               QStringLiteral("the transfer stopped: %1").arg(failed));
+        return;
+    }
     if (m_answers == 0) {
         finish(NoAnswer, QStringLiteral("no answer from the meter on %1 within %2 s").arg(device()).arg(kResponseSeconds));
         return;
