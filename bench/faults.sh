@@ -24,8 +24,9 @@ cd "$(dirname "$0")/.."
 want=${1:-1000}
 seed=${2:-1}
 baud=115200
-# Each fault in turn at 5 %; --delay takes milliseconds, 5 % of the link's 3 s answer time.
-faults=("drop 0.05" "corrupt 0.05" "split 0.05" "noise 0.05" "foreign 0.05" "delay 150")
+# Each fault in turn at 5 %; --delay takes milliseconds, 5 % of the link's 3 s answer time;
+# --late-p sends 5 % of the answers 3.4 s late, after the link has given up on them.
+faults=("drop 0.05" "corrupt 0.05" "split 0.05" "noise 0.05" "foreign 0.05" "delay 150" "late-p 0.05")
 
 build=${ZAV_BUILD:-build}
 if [ -z "${ZAV_BUILD:-}" ]; then
@@ -128,7 +129,7 @@ for spec in "${faults[@]}"; do
     if same "$current" "$work/A.bin"; then current="$work/A.bin"; elif same "$current" "$work/B.bin"; then current="$work/B.bin"; fi
   done
   stop_sim
-  injected=$(grep -o "$fault:[0-9]*" "$dir/sim.out" | tail -n 1 | cut -d: -f2)
+  injected=$(grep -o "${fault%-p}:[0-9]*" "$dir/sim.out" | tail -n 1 | cut -d: -f2)
   printf '%-10s %6d %10d %8s %10d %10d\n' "--$fault" "$runs" "$exchanges" "${injected:-?}" "$failures" "$lost"
   total_lost=$((total_lost + lost))
 done

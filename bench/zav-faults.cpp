@@ -187,7 +187,8 @@ Tally runFault(const QString& fault, const QString& value, int want, int seed, c
     t.exchanges = tool.sent;
     tool.quiet();
     const QString summary = sim.stop();
-    const QRegularExpressionMatch m = QRegularExpression(fault + QStringLiteral(":(\\d+)")).match(summary);
+    const QString key = fault == QStringLiteral("late-p") ? QStringLiteral("late") : fault;
+    const QRegularExpressionMatch m = QRegularExpression(key + QStringLiteral(":(\\d+)")).match(summary);
     injected = m.hasMatch() ? m.captured(1) : QStringLiteral("?");
     return t;
 }
@@ -203,7 +204,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--help"))) {
-        std::printf("zav-faults [--exchanges N] [--seed S] [--faults \"drop corrupt split noise foreign delay\"] [--verbose]\n");
+        std::printf("zav-faults [--exchanges N] [--seed S] [--faults \"drop corrupt split noise foreign delay late-p\"] [--verbose]\n");
         return 0;
     }
     const int want = option(args, QStringLiteral("--exchanges"), QStringLiteral("1000")).toInt();
@@ -241,9 +242,11 @@ int main(int argc, char* argv[])
     std::printf("the window tool (zav-interface's windows, offscreen) at %d baud, 5 %% faults, seed %d\n", kBaud, seed);
     std::printf("%-10s %6s %10s %8s %10s %10s\n", "fault", "runs", "exchanges", "injected", "failures", "data lost");
     std::fflush(stdout);
-    // Each fault at 5 %; --delay takes milliseconds, 5 % of the link's 3 s answer time.
+    // Each fault at 5 %; --delay takes milliseconds, 5 % of the link's 3 s answer time; --late-p
+    // sends 5 % of the answers 3.4 s late, after the link has given up on them.
     const QList<QPair<QString, QString>> faults{{"drop", "0.05"},  {"corrupt", "0.05"}, {"split", "0.05"},
-                                                 {"noise", "0.05"}, {"foreign", "0.05"}, {"delay", "150"}};
+                                                 {"noise", "0.05"}, {"foreign", "0.05"}, {"delay", "150"},
+                                                 {"late-p", "0.05"}};
     int lost = 0;
     for (const auto& [fault, value] : faults) {
         if (!only.isEmpty() && !only.contains(fault))

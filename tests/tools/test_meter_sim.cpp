@@ -558,7 +558,7 @@ TEST(MeterSimProgram, RefusesSiteFilesItCannotLoadAndOnItsPseudoTerminalMakesThe
     ASSERT_TRUE(pts.startsWith(QStringLiteral("/dev/pts/"))) << pts.toStdString();
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), pts);
     EXPECT_EQ(stop(sim, SIGTERM), QStringLiteral("zav-meter-sim: answered none (0 in all); ignored 0; faults drop:0 "
-                                                 "corrupt:0 split:0 noise:0 foreign:0 delay:0"));
+                                                 "corrupt:0 split:0 noise:0 foreign:0 delay:0 late:0"));
     EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link is removed at exit";
 }
 
@@ -580,7 +580,7 @@ TEST(MeterSimProgram, OnADeviceItAnswersAndLogsThenStopsOnSigint)
     EXPECT_EQ(testbytes::fromQ(pty.read(10, 3000)), withCrc({17, 34, 0, 0, 1, 3, 0x34, 0x12}));
     const QString summary = stop(sim, SIGINT);
     EXPECT_EQ(summary, QStringLiteral("zav-meter-sim: answered 34:1 (1 in all); ignored 1; faults drop:0 corrupt:0 "
-                                      "split:1 noise:0 foreign:0 delay:0"));
+                                      "split:1 noise:0 foreign:0 delay:0 late:0"));
 
     // The log: time-stamped lines for the start, each request and answer in hex, when the answer's
     // last byte went out, and the summary.

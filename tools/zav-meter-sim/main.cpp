@@ -101,6 +101,7 @@ std::string faultText(unsigned faults)
     add(sim::FaultNoise, "noise");
     add(sim::FaultSplit, "split");
     add(sim::FaultDelay, "delay");
+    add(sim::FaultLate, "late");
     return s.empty() ? s : " [" + s + "]";
 }
 

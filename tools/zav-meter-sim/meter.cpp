@@ -73,7 +73,7 @@ Outcome Meter::handle(const std::vector<std::uint8_t>& req, double nowMs)
         ++m_stats.ignored;
         return out;
     }
-    out.reply = deliver(req[1], std::move(a));
+    out.reply = deliver(req[1], std::move(a), ++m_requests[req[1]]);
     if (req[1] == mc::ZeroCal && ++m_zeroRequests == m_config.dropZero && !out.reply.pieces.empty()) {
         out.reply.pieces.clear();
         out.reply.faults |= FaultDrop;
@@ -245,7 +245,7 @@ std::vector<std::uint8_t> Meter::plotBlock(const std::vector<std::uint8_t>& req,
     return frame(mc::PlotPoll, p);
 }
 
-Reply Meter::deliver(std::uint8_t code, std::vector<std::uint8_t> answer)
+Reply Meter::deliver(std::uint8_t code, std::vector<std::uint8_t> answer, long nth)
 {
     Reply r;
     r.requestCode = code;
@@ -288,10 +288,21 @@ Reply Meter::deliver(std::uint8_t code, std::vector<std::uint8_t> answer)
         r.faults |= FaultNoise;
         ++m_stats.noise;
     }
-    const double gap = m_config.turnaroundMs + m_config.delayMs;
+    double gap = m_config.turnaroundMs + m_config.delayMs;
     if (m_config.delayMs > 0) {
         r.faults |= FaultDelay;
         ++m_stats.delay;
+    }
+    // Drawn only when asked for, so that the other faults of a seed stay where they were.
+    const bool lateByChance = m_config.lateP > 0 && chance() < m_config.lateP;
+    int lateMs = lateByChance ? m_config.lateMs : 0;
+    for (const LateAnswer& l : m_config.late)
+        if (l.code == code && l.k == nth)
+            lateMs = std::max(lateMs, l.ms);
+    if (lateByChance || lateMs > 0) {
+        gap += lateMs;
+        r.faults |= FaultLate;
+        ++m_stats.late;
     }
     if (uSplit < m_config.split && bytes.size() >= 2) {
         const std::size_t cut = 1 + d3 % (bytes.size() - 1);
@@ -326,7 +337,7 @@ std::string Meter::summary() const
     }
     s << " (" << all << " in all); ignored " << m_stats.ignored << "; faults drop:" << m_stats.drop
       << " corrupt:" << m_stats.corrupt << " split:" << m_stats.split << " noise:" << m_stats.noise
-      << " foreign:" << m_stats.foreign << " delay:" << m_stats.delay;
+      << " foreign:" << m_stats.foreign << " delay:" << m_stats.delay << " late:" << m_stats.late;
     return s.str();
 }
 

@@ -26,6 +26,13 @@ inline constexpr double kSplitGapMs = 80.0;
 // (the tool gives up waiting for an answer after 3 s) and the next request starts a new one.
 inline constexpr double kAbandonMs = 3000.0;
 
+// The k-th request (1, 2, ...) of a function code is answered ms late.
+struct LateAnswer {
+    std::uint8_t code = 0;
+    long k = 0;
+    int ms = 0;
+};
+
 struct MeterConfig {
     std::uint8_t node = 17;
     std::uint8_t model = 1;
@@ -49,6 +56,10 @@ struct MeterConfig {
     std::uint64_t seed = 1;
     double drop = 0, corrupt = 0, split = 0, noise = 0, foreign = 0;
     int delayMs = 0;
+    // Answers that come late: chosen ones, and each with probability lateP by lateMs.
+    std::vector<LateAnswer> late;
+    double lateP = 0;
+    int lateMs = 3400;
 };
 
 enum Fault : unsigned {
@@ -58,6 +69,7 @@ enum Fault : unsigned {
     FaultNoise = 1u << 3,
     FaultForeign = 1u << 4,
     FaultDelay = 1u << 5,
+    FaultLate = 1u << 6,
 };
 
 // A run of answer bytes put on the line after gapMs of silence: for the first piece the silence
@@ -93,7 +105,7 @@ struct Outcome {
 struct MeterStats {
     std::map<int, long> answered; // by request code; withheld answers are not counted
     long ignored = 0;
-    long drop = 0, corrupt = 0, split = 0, noise = 0, foreign = 0, delay = 0;
+    long drop = 0, corrupt = 0, split = 0, noise = 0, foreign = 0, delay = 0, late = 0;
 };
 
 class Meter {
@@ -122,7 +134,8 @@ private:
     std::vector<std::uint8_t> readImage(double nowMs);
     std::vector<std::uint8_t> writeImage(const std::vector<std::uint8_t>& req);
     std::vector<std::uint8_t> plotBlock(const std::vector<std::uint8_t>& req, double nowMs);
-    Reply deliver(std::uint8_t code, std::vector<std::uint8_t> answer);
+    // nth: this request is the nth of its code.
+    Reply deliver(std::uint8_t code, std::vector<std::uint8_t> answer, long nth);
     double endOfReply(const Reply& r, double nowMs) const;
     std::vector<std::uint8_t> frame(std::uint8_t code, const std::vector<std::uint8_t>& payload) const;
 
@@ -152,6 +165,8 @@ private:
 
     // Zero calibration requests answered or withheld so far.
     int m_zeroRequests = 0;
+    // Requests taken so far, by function code.
+    std::map<int, long> m_requests;
 };
 
 } // namespace sim

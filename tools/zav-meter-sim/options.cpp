@@ -32,8 +32,8 @@ const char* const kDescription =
     "a line, site file or log that cannot be opened exits 1.\n"
     "\n"
     "Faults are drawn from a random stream seeded by --seed, so a run can be repeated: each\n"
-    "answer is withheld, corrupted, split, preceded by noise or sent as another node's with the\n"
-    "given probability (0 to 1).";
+    "answer is withheld, corrupted, split, preceded by noise, sent as another node's or sent late\n"
+    "with the given probability (0 to 1).";
 
 struct Spec {
     const char* name;
@@ -68,6 +68,9 @@ const Spec kSpecs[] = {
     {"noise", "p", "Probability that stray bytes go out just before an answer."},
     {"foreign", "p", "Probability that an answer comes as another node's (good CRC, other address)."},
     {"delay", "ms", "Send every answer this much later than the turnaround (default 0)."},
+    {"late", "code:k:ms", "Answer the k-th request of function code <code> ms late, after the turnaround (may be given more than once). The meter works one request at a time: requests that arrive meanwhile are answered after it."},
+    {"late-p", "p", "Probability that an answer comes --late-ms late."},
+    {"late-ms", "ms", "How late a --late-p answer comes (default 3400: past the tool's 3 s time-out)."},
     {"log", "file", "Write every request and answer to this file as a time-stamped hex line."},
     {"log-ends", nullptr, "Also log \"TX end <ms>\" when the last byte of each answer is written, in milliseconds of CLOCK_MONOTONIC."},
 };
@@ -189,6 +192,27 @@ ParseResult ParseOptions(const QStringList& args)
             m.foreign = probabilityValue(parser, "foreign");
         if (has("delay"))
             m.delayMs = static_cast<int>(integerValue(parser, "delay", 0, 600000));
+        for (const QString& v : parser.values(QStringLiteral("late"))) {
+            const QStringList parts = v.split(QLatin1Char(':'));
+            bool ok = parts.size() == 3;
+            LateAnswer late;
+            if (ok) {
+                bool a = false, b = false, c = false;
+                const int code = parts[0].toInt(&a);
+                const long k = parts[1].toLong(&b);
+                const int ms = parts[2].toInt(&c);
+                ok = a && b && c && code >= 0 && code <= 255 && k >= 1 && ms >= 0 && ms <= 600000;
+                late = {static_cast<std::uint8_t>(code), k, ms};
+            }
+            if (!ok)
+                throw Fail{"--late wants code:k:ms (a function code 0..255, a request count from 1 and 0..600000 ms), not \"" +
+                           v.toStdString() + "\""};
+            m.late.push_back(late);
+        }
+        if (has("late-p"))
+            m.lateP = probabilityValue(parser, "late-p");
+        if (has("late-ms"))
+            m.lateMs = static_cast<int>(integerValue(parser, "late-ms", 0, 600000));
 
         auto path = [&](const char* n, std::string& into) {
             if (!has(n))
