@@ -126,7 +126,12 @@ void frmplt::buildControls()
     }
     Surface->lower();
 
-    connect(lstChan, &QListWidget::currentRowChanged, this, [this] { lstChan_Click(); });
+    // Only a line the user picks counts: the current row the list takes by itself when it gets
+    // the focus is not selected and leaves "DownLoad Signals" disabled.
+    connect(lstChan, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!lstChan->selectedItems().isEmpty())
+            lstChan_Click();
+    });
     connect(cmdLive, &QPushButton::clicked, this, &frmplt::cmdLive_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmplt::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmplt::cmdClose_Click);
@@ -142,8 +147,11 @@ stripchart::Frame frmplt::GraphFrame(int g) const
 
 void frmplt::lstChan_Click()
 {
+    const QList<QListWidgetItem*> picked = lstChan->selectedItems();
+    if (picked.isEmpty())
+        return;
     cmdLive->setEnabled(true);
-    SignalChannel = static_cast<std::uint8_t>(lstChan->currentRow() + 1);
+    SignalChannel = static_cast<std::uint8_t>(lstChan->row(picked.first()) + 1);
 }
 
 void frmplt::cmdLive_Click()
@@ -170,7 +178,11 @@ void frmplt::nextPoll()
 
 void frmplt::LinkTimedOut()
 {
-    if (Downloading && PollOutstanding)
+    // Only a time-out of our own poll concerns the window; it ends that poll either way.
+    if (!PollOutstanding)
+        return;
+    PollOutstanding = false;
+    if (Downloading)
         RequestSignals();
 }
 
@@ -220,6 +232,8 @@ void frmplt::PlotData()
 
 void frmplt::PlotMark()
 {
+    // The mark answers the poll and asks for nothing more: the cycle waits for the next click.
+    PollOutstanding = false;
     if (isVisible())
         shpStatus[0]->setFillColor(kLampBlue);
 }
@@ -253,6 +267,7 @@ void frmplt::cmdSave_Click()
 void frmplt::cmdClose_Click()
 {
     Downloading = false;
+    PollOutstanding = false; // the poll in flight is given up: a later click starts afresh
     hide();
     m_session.windows().showHome();
 }
@@ -260,6 +275,7 @@ void frmplt::cmdClose_Click()
 void frmplt::Form_Unload()
 {
     Downloading = false;
+    PollOutstanding = false;
     m_session.windows().showHome();
 }
 

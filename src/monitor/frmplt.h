@@ -39,6 +39,7 @@ public:
     // RxBuffer. Every answer is followed by the next poll while the download runs.
     void PlotData();
     // The meter's plot mark (function code 99): the first lamp turns blue while the window shows.
+    // It answers the poll and sends nothing: the download rests until the next click.
     void PlotMark();
     // The link gave up on the answer: the download polls on. The poll could not leave: the
     // download stops until "DownLoad Signals" is clicked again.
@@ -51,7 +52,7 @@ public:
     void DrawGraph(int g, int n, const std::int16_t* samples);
     stripchart::Frame GraphFrame(int g) const;
 
-    // Control handlers.
+    // Control handlers. lstChan_Click takes the line the user picked (a selected one).
     void lstChan_Click();
     void cmdLive_Click();
     void cmdSave_Click();
@@ -76,7 +77,7 @@ public:
     int MarkerIndex = 0;
     int LampIndex = 0;
     // The download runs from "DownLoad Signals" until Close (or a poll that cannot leave); a poll
-    // of it is waiting for its answer.
+    // of it is waiting for its answer (cleared by its answer, its time-out, a failed send or Close).
     bool Downloading = false;
     bool PollOutstanding = false;
 

@@ -793,16 +793,18 @@ TEST(SignalWindow, RefusesAnswersOutsideItsBuffersAndPollsOnOnlyWhileOpen)
     const auto& slot = w.Signals.SignalSlots;
     EXPECT_EQ(std::vector<int>(slot[0].begin(), slot[0].begin() + 3), std::vector<int>({100, -200, 50}));
     EXPECT_EQ(std::vector<int>(slot[1].begin(), slot[1].begin() + 4), std::vector<int>({1, 2, 3, 4}));
-    // Four blocks taken: the fourth lamp is yellow. The plot mark turns the first one blue.
+    // Four blocks taken: the fourth lamp is yellow.
     EXPECT_EQ(w.shpStatus[3]->FillColor(), frmplt::kLampYellow);
-    deliver(t.link(), withCrc({17, 99, 0, 0}));
-    EXPECT_EQ(w.shpStatus[0]->FillColor(), frmplt::kLampBlue);
 
     // A lost answer: the next poll goes out after the time-out.
     line.seen = t.port->written().size();
     t.link().responseMs = 0;
     t.link().tmrTimeOut_Timer();
     EXPECT_EQ(line.sent(), pollB);
+    // The plot mark answers it and turns the first lamp blue; a click puts the next poll out.
+    deliver(t.link(), withCrc({17, 99, 0, 0}));
+    EXPECT_EQ(w.shpStatus[0]->FillColor(), frmplt::kLampBlue);
+    ui::click(w.cmdLive);
 
     // Closed: the answer in flight is the last, and the mark no longer shows.
     ui::click(w.cmdClose);
@@ -811,6 +813,48 @@ TEST(SignalWindow, RefusesAnswersOutsideItsBuffersAndPollsOnOnlyWhileOpen)
     deliver(t.link(), withCrc({17, 99, 0, 0}));
     EXPECT_NE(w.shpStatus[0]->FillColor(), frmplt::kLampBlue);
     w.show();
+    line.seen = t.port->written().size();
     ui::click(w.cmdLive);
     EXPECT_EQ(line.sent(), pollB);
+}
+
+TEST(SignalWindow, WaitsForAPickedChannelAndAClickRestartsAfterAMarkOrALostPoll)
+{
+    TestSession t;
+    t.start().show();
+    frmplt& w = t.s().windows().get<frmplt>();
+    w.show();
+    qsizetype seen = 0;
+    const auto sent = [&] {
+        const QByteArray fresh = t.port->written().mid(seen);
+        seen = t.port->written().size();
+        return fresh;
+    };
+    const QByteArray pollB = qbytes(withCrc({17, 35, 0xEF, 0xCD, 2, 0}));
+
+    // The list gets the focus and makes its first line current, unselected: no channel yet.
+    auto* list = ui::ctl<QListWidget>(w, "lstChan");
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(list, &focus);
+    ASSERT_EQ(list->currentRow(), 0);
+    EXPECT_FALSE(w.cmdLive->isEnabled());
+    ui::pick(list, 1);
+    EXPECT_TRUE(w.cmdLive->isEnabled() && w.SignalChannel == 2);
+
+    // The plot mark answers the poll: the next click polls again.
+    ui::click(w.cmdLive);
+    EXPECT_EQ(sent(), pollB);
+    deliver(t.link(), withCrc({17, 99, 0, 0}));
+    EXPECT_TRUE(sent().isEmpty());
+    ui::click(w.cmdLive);
+    EXPECT_EQ(sent(), pollB);
+
+    // Closed with that poll out, which then times out: nothing follows, and the next click polls.
+    ui::click(w.cmdClose);
+    t.link().responseMs = 0;
+    t.link().tmrTimeOut_Timer();
+    EXPECT_TRUE(sent().isEmpty());
+    w.show();
+    ui::click(w.cmdLive);
+    EXPECT_EQ(sent(), pollB);
 }
