@@ -173,7 +173,13 @@ void frmAnalogOUT::Fill_Boxes(int slot)
     m_slot = slot;
     selectSlotButton(slot);
     m_buffer = Buffer{r.LoopStatus.u, r.LoopErrAction.u, r.LoopChannel.u, r.LoopParam.u, r.OutMin.f, r.OutMax.f,
-                      kStartHigh, kStartLow};
+                      static_cast<std::uint16_t>(r.DacHigh.u), static_cast<std::uint16_t>(r.DacLow.u)};
+    // The loop keeps the counts of its record, and with them its range; a blank record (no counts
+    // at all) starts from the untrimmed counts.
+    if (m_buffer.highCount == 0 && m_buffer.lowCount == 0) {
+        m_buffer.highCount = kStartHigh;
+        m_buffer.lowCount = kStartLow;
+    }
 
     const int quantity = m_buffer.quantity >= 4 ? 0 : static_cast<int>(m_buffer.quantity);
     cmbParam->setCurrentIndex(m_buffer.status == 0 ? 0 : quantity + 1);
@@ -194,6 +200,8 @@ void frmAnalogOUT::Fill_Boxes(int slot)
     txtDacHi->setText(kNoTrimText);
     txtHifloat->setText(vbtext::FormatSingle(m_buffer.high / m_factor, kValuePicture));
     txtLoFloat->setText(vbtext::FormatSingle(m_buffer.low / m_factor, kValuePicture));
+    m_loadedText = {txtLoFloat->text(), txtHifloat->text()};
+    m_loadedFactor = m_factor;
     m_changed = false;
 }
 
@@ -218,9 +226,13 @@ bool frmAnalogOUT::Update_Buffer()
         QLineEdit* box;
         const char* field;
     };
-    std::array<float, 2> values{};
+    std::array<float, 2> values{m_buffer.low, m_buffer.high};
     const std::array<Box, 2> boxes = {{{txtLoFloat, "LOW END"}, {txtHifloat, "HIGH END"}}};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
+        // A box still showing what the load put there, in the same unit, keeps the record's value
+        // (the rounded text would not give it back to the last bit).
+        if (boxes[i].box->text() == m_loadedText[i] && m_factor == m_loadedFactor)
+            continue;
         const std::optional<double> v = cellinput::Checked(boxes[i].box->text(), m_factor, cellinput::kAnySingle);
         if (!v) {
             m_session.dialogs().inform(cellinput::RefusedText(QString::fromLatin1(boxes[i].field), boxes[i].box->text(),

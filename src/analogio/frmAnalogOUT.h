@@ -7,6 +7,7 @@
 
 #include "platform/picturebutton.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -22,7 +23,8 @@ class Session;
 class frmAnalogOUT : public QWidget {
     Q_OBJECT
 public:
-    // Converter counts: the start values of every load, and those the range boxes set.
+    // Converter counts: the start values of a record that holds none, and those the range boxes
+    // set.
     static constexpr std::uint16_t kStartHigh = 38335;
     static constexpr std::uint16_t kStartLow = 7631;
     static constexpr std::uint16_t kRangeHigh = 38368;
@@ -39,8 +41,9 @@ public:
     void Fill_Boxes(int slot);
     // Copies the buffer into the slot's record.
     void UpdateSlot(int slot);
-    // Reads the controls into the buffer and stores it into the current slot. A value box whose
-    // text cannot be stored is named in a message and nothing is stored (false).
+    // Reads the controls into the buffer and stores it into the current slot; a value box left as
+    // loaded keeps the record's value. A value box whose text cannot be stored is named in a
+    // message and nothing is stored (false).
     bool Update_Buffer();
 
     // Control handlers.
@@ -113,4 +116,7 @@ private:
     int m_kind = 0;       // unit kind of the carried quantity
     float m_factor = 1.0f; // factor of the chosen unit
     Buffer m_buffer;
+    // The low and high value texts the last load wrote, and the unit factor they were written in.
+    std::array<QString, 2> m_loadedText;
+    float m_loadedFactor = 0.0f;
 };

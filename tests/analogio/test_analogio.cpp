@@ -70,15 +70,13 @@ void ack(frmCDR& link, std::uint8_t code) { TestSession::deliver(link, withCrc({
 
 } // namespace
 
-TEST_F(Loops, LoadUnitsAndBackStoreTheShownLoopWithTheStartCounts)
+TEST_F(Loops, LoadUnitsAndBackStoreTheShownLoop)
 {
     std::vector<std::uint8_t> before;
     open([&] {
         loop(1).LoopParam.u = 7; // no quantity of the list: shown as actual flow
         loop(1).OutMin.f = 0.001f;
         loop(1).OutMax.f = 0.5f;
-        loop(1).DacHigh.u = 100;
-        loop(1).DacLow.u = 200;
         before = c.encoded();
     });
     EXPECT_EQ(shown({"cmbParam", "cmbUnit", "txtLoFloat", "txtHifloat", "cmbChan", "cmbErrHand", "txtDacLo"}),
@@ -92,8 +90,48 @@ TEST_F(Loops, LoadUnitsAndBackStoreTheShownLoopWithTheStartCounts)
     EXPECT_TRUE(!a->isVisible() && menu.isVisible());
     EXPECT_EQ(loop(1).LoopParam.u, 2u);
     EXPECT_FLOAT_EQ(loop(1).OutMax.f, 0.5f);
-    EXPECT_EQ(counts(1), "38335/7631");
-    ExpectChangedCells(before, c.encoded(), {&loop(1).LoopParam, &loop(1).OutMin, &loop(1).DacHigh, &loop(1).DacLow});
+    ExpectChangedCells(before, c.encoded(), {&loop(1).LoopParam, &loop(1).OutMin});
+}
+
+TEST_F(Loops, BackRightAfterOpeningKeepsTheRecordAndItsCountsTellTheRange)
+{
+    // A 0-20 mA loop, a 4-20 mA loop with counts of its own, a blank record (untrimmed counts).
+    struct Case {
+        int n;
+        std::uint32_t high, low;
+        bool odd;
+        const char* stored;
+    };
+    for (const Case& k : {Case{1, 38368, 0, true, "38368/0"}, Case{2, 38400, 7700, false, "38400/7700"},
+                          Case{1, 0, 0, false, "38335/7631"}}) {
+        SCOPED_TRACE(k.stored);
+        std::vector<std::uint8_t> before;
+        open([&] {
+            loop(k.n).DacHigh.u = k.high;
+            loop(k.n).DacLow.u = k.low;
+            before = c.encoded();
+        });
+        if (k.n == 2)
+            slot(1);
+        EXPECT_TRUE(a->chkOdd->isChecked() == k.odd && a->chkNorm->isChecked() != k.odd);
+        ui::click(a->imgBack);
+        EXPECT_EQ(counts(k.n), k.stored);
+        loop(k.n).DacHigh.u = k.high;
+        loop(k.n).DacLow.u = k.low;
+        ExpectChangedCells(before, c.encoded(), {});
+    }
+
+    // Below 1000 counts the loop is 0-20 mA; "4-20ma" replaces a low count below 1000 and "0-20ma"
+    // one above 2000.
+    for (const auto& [low, box, stored] : {std::tuple{999u, "chkNorm", "38368/7655"}, {1000u, "chkOdd", "38368/1000"},
+                                           {2000u, "chkOdd", "38368/2000"}, {2001u, "chkOdd", "38368/0"}}) {
+        open([&, low = low] { loop(1).DacLow.u = low; });
+        QCheckBox* b = ui::ctl<QCheckBox>(*a, box);
+        EXPECT_FALSE(b->isChecked()) << low;
+        check(b);
+        ui::click(a->imgBack);
+        EXPECT_EQ(counts(1), stored) << low;
+    }
 }
 
 TEST_F(Loops, ChannelsRangesAndValuesTheListsCannotShow)
