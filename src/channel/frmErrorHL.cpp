@@ -116,10 +116,12 @@ void frmErrorHL::Load_existing()
         b.flow.reset();
         showFlow(b, static_cast<double>(storedVelocity(i)) * a);
     }
-    txtMinAS->setText(vbtext::CStrDouble(140.0 - cellinput::SignedWord(c.MinSignal.u) / 5.0));
-    txtMinVOS->setText(vbtext::CStrSingle(c.MinVOS.f));
-    txtMaxVOS->setText(vbtext::CStrSingle(c.MaxVOS.f));
-    txtErrPct->setText(QString::number(cellinput::SignedWord(c.MaxErrPct.u)));
+    m_loaded = {vbtext::CStrDouble(140.0 - cellinput::SignedWord(c.MinSignal.u) / 5.0), vbtext::CStrSingle(c.MinVOS.f),
+                vbtext::CStrSingle(c.MaxVOS.f), QString::number(cellinput::SignedWord(c.MaxErrPct.u))};
+    txtMinAS->setText(m_loaded[0]);
+    txtMinVOS->setText(m_loaded[1]);
+    txtMaxVOS->setText(m_loaded[2]);
+    txtErrPct->setText(m_loaded[3]);
 }
 
 void frmErrorHL::cmbUnitFlow_Click()
@@ -180,12 +182,16 @@ void frmErrorHL::imgBack_Click()
         velocity[static_cast<std::size_t>(i)] = static_cast<float>(v);
     }
 
+    // The other boxes: one still showing what the window put there keeps its cell as stored (a
+    // word the meter holds above 32767 is shown negative and would not be taken back).
+    const auto edited = [this](std::size_t i, const QLineEdit* box) { return box->text() != m_loaded[i]; };
+
     // The minimum signal is kept as (140 - shown) x 5.
     const QString strength = txtMinAS->text();
     const double minSignal = (140.0 - vbtext::Val(strength)) * 5.0;
     const long long minSignalWord = vbtext::RoundHalfEven(minSignal);
-    if (!cellinput::HoldsNumber(strength) || !std::isfinite(minSignal) || minSignalWord < kLimitWord.min ||
-        minSignalWord > kLimitWord.max) {
+    if (edited(0, txtMinAS) && (!cellinput::HoldsNumber(strength) || !std::isfinite(minSignal) ||
+                                minSignalWord < kLimitWord.min || minSignalWord > kLimitWord.max)) {
         refuse(txtMinAS, cellinput::RefusedText(lblMinAS->text(), strength, kStrengthTyped));
         return;
     }
@@ -203,7 +209,7 @@ void frmErrorHL::imgBack_Click()
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         values[i] = *f.cell;
-        if (!cellinput::Store(values[i], f.box->text(), 1.0, f.range)) {
+        if (edited(i + 1, f.box) && !cellinput::Store(values[i], f.box->text(), 1.0, f.range)) {
             refuse(f.box, cellinput::RefusedText(f.label->text(), f.box->text(), f.range));
             return;
         }
@@ -214,7 +220,8 @@ void frmErrorHL::imgBack_Click()
         c.MaxVel.f = *velocity[0];
     if (velocity[1])
         c.MinVel.f = *velocity[1];
-    c.MinSignal.u = static_cast<std::uint32_t>(minSignalWord);
+    if (edited(0, txtMinAS))
+        c.MinSignal.u = static_cast<std::uint32_t>(minSignalWord);
     for (std::size_t i = 0; i < fields.size(); ++i)
         modData::CopyCellValue(*fields[i].cell, values[i]);
     hide();

@@ -80,4 +80,7 @@ private:
     Session& m_session;
     float m_factor = 0.0f; // of the flow unit chosen
     std::array<FlowBox, 2> m_flowBoxes;
+    // The texts Load_existing put into txtMinAS, txtMinVOS, txtMaxVOS and txtErrPct: a box still
+    // showing its text keeps its cell at back.
+    std::array<QString, 4> m_loaded;
 };

@@ -177,6 +177,22 @@ TEST(ErrorLimitWindow, StoredFormsRoundingAndRefusedInput)
     EXPECT_EQ(cs.t.dialogs->asked[0].title, "Program Error Limits");
     EXPECT_TRUE(ChangedBytes(before, cs.encoded()).empty());
 
+    // Words held above 32767 show negative: left as shown they are kept, without a message; a box
+    // the user changes is taken alone.
+    a.MinSignal.u = 40000;
+    a.MaxErrPct.u = 40000;
+    before = cs.encoded();
+    openLimits(w, 0);
+    ui::click(w.imgBack);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(cs.t.dialogs->asked.size(), bad.size());
+    EXPECT_TRUE(ChangedBytes(before, cs.encoded()).empty());
+    openLimits(w, 0);
+    type(w, {{"txtErrPct", "80"}});
+    ui::click(w.imgBack);
+    EXPECT_EQ(a.MaxErrPct.u, 80u);
+    ExpectChangedCells(before, cs.encoded(), {&a.MaxErrPct});
+
     // No pipe: the velocities stay as they are; a typed flow cannot be converted.
     b.PipeID.f = 0.0f;
     openLimits(w, 1);
