@@ -93,3 +93,65 @@ TEST(SiteFilesWithSimulator, StoreRecallAndSendBack)
     EXPECT_TRUE(summary.contains(" 33:13 ")) << "one write of 13 blocks: " << summary.toStdString();
     EXPECT_TRUE(summary.contains("ignored 0;")) << summary.toStdString();
 }
+
+// A meter that answers one request 3.4 s late, after the tool has given up on it: the late answer
+// changes nothing. A read block that comes after "Work Offline?" and a recall is not appended to
+// the recalled image; a write acknowledgement that comes after a recall does not send the recalled
+// image's remaining blocks, so the meter never completes a mixture of two images.
+TEST(LateAnswersWithSimulator, ALateBlockOrAcknowledgementAfterARecallChangesNothing)
+{
+    QTemporaryDir dir;
+    const QString meterFile = dir.filePath("meter.bin");
+    // A and B differ from the factory image in their first block (the name) and in a late one.
+    auto variant = [&](const char* name, char mark) {
+        QByteArray image = qbytes(sim::FactoryImage());
+        image.replace(0, 10, QByteArray(name).leftJustified(10, ' '));
+        image.replace(1300, 10, QByteArray(10, mark));
+        const QString file = dir.filePath(QStringLiteral("%1.bin").arg(mark));
+        EXPECT_TRUE(writeFile(file, QByteArray() + char(1) + char(3) + char(byteSum(image)) + image));
+        return file;
+    };
+    const QString A = variant("SITE A", 'A'), B = variant("SITE B", 'B');
+    ASSERT_TRUE(writeFile(meterFile, factorySiteFile()));
+    SimProcess meter({"--baud", "115200", "--image", meterFile, "--save", "--late", "32:4:3400", "--late", "33:5:3400"});
+    ASSERT_TRUE(meter.ok());
+    TestSession t(TestSession::Port::Real);
+    t.s().settings().setValue("Ports", "Com1", meter.device());
+    frmConfig& cfg = t.s().windows().get<frmConfig>();
+    auto click = [&](const char* name, const QString& file = {}) {
+        t.dialogs->files = {file};
+        QTest::mouseClick(cfg.findChild<PictureButton*>(name), Qt::LeftButton);
+    };
+    int stale = 0;
+    QObject::connect(&t.link(), &frmCDR::staleAnswer, [&] { ++stale; });
+
+    // The fourth read block is late: "Work Offline?" Yes, then B recalled before the block comes.
+    t.dialogs->answers = {DialogService::Answer::Yes, DialogService::Answer::Yes};
+    t.start().show();
+    QTest::mouseClick(t.start().imgSetup[1], Qt::LeftButton);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.dialogs->asked.size() == 1; }, 6000));
+    click("imgRecall_1", B);
+    ASSERT_TRUE(TestSession::waitFor([&] { return stale == 1; }, 2000)) << "the late block never came";
+    TestSession::pump(100);
+    EXPECT_EQ(t.s().ImageLength, 1452);
+    EXPECT_EQ(t.s().ImageValid, 1);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(t.s().ParamImage.data()), 1452), fileBytes(B).mid(3));
+
+    // A sent; its fifth acknowledgement is late: Yes, B recalled, and the late acknowledgement
+    // sends nothing more. The meter keeps its image; B sent afterwards reaches it whole.
+    click("imgRecall_1", A);
+    click("imgSendSite_1");
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.dialogs->asked.size() == 2; }, 6000));
+    click("imgRecall_1", B);
+    ASSERT_TRUE(TestSession::waitFor([&] { return stale == 2; }, 2000)) << "the late acknowledgement never came";
+    TestSession::pump(300);
+    EXPECT_EQ(fileBytes(meterFile), factorySiteFile()) << "the meter completed an image";
+    EXPECT_FALSE(t.link().outstanding().open);
+    click("imgSendSite_1");
+    ASSERT_TRUE(TestSession::waitFor([&] { return fileBytes(meterFile) == fileBytes(B); }, 5000));
+    EXPECT_EQ(t.dialogs->asked.size(), 2) << t.dialogs->transcript().join('\n').toStdString();
+    TestSession::pump(100);
+    const QString summary = meter.stop();
+    // Four read blocks asked for; five blocks of A, then the thirteen of B.
+    EXPECT_TRUE(summary.contains("answered 32:4 33:18 34:1 ")) << summary.toStdString();
+}

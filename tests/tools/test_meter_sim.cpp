@@ -394,6 +394,14 @@ TEST(MeterSimFaults, EachFaultDoesToTheAnswerWhatItsOptionSaysAndTheSeedRepeatsT
     ASSERT_EQ(late.reply.pieces.size(), 1u);
     EXPECT_EQ(late.reply.pieces[0].gapMs, 252.0);
     EXPECT_EQ(late.reply.pieces[0].bytes, answer);
+    // A chosen request of a code comes that much later still; the others keep their time, and the
+    // fault stream is the same as without it.
+    sim::Meter chosen{{.turnaroundMs = 2, .late = {{34, 2, 3400}}}};
+    std::vector<double> gaps;
+    for (int i = 0; i < 3; ++i)
+        gaps.push_back(chosen.handle(identify(), 10.0 * i).reply.pieces.at(0).gapMs);
+    EXPECT_EQ(gaps, (std::vector<double>{2.0, 3402.0, 2.0}));
+    EXPECT_EQ(chosen.stats().late, 1);
 
     // Each answer's bytes, pieces and faults repeat with the seed; each fault turns up about as
     // often as asked (0.3 of the answers, or of those not withheld).
@@ -499,7 +507,8 @@ TEST(MeterSimOptions, ParsesTheOptionsRefusesBadOnesAndTheProgramExitsAsTheParse
     // The options the tool's runs against the simulator leave out (those show their effect there).
     const sim::ParseResult r = parse({"--node", "247", "--turnaround", "7", "--block-samples", "100", "--samples",
                                       "2048", "--status-b", "3", "--zero-delta", "2.5e-9", "--zero-status", "4",
-                                      "--corrupt", "0.2", "--noise", "0.4", "--foreign", "0.5", "--delay", "250"});
+                                      "--corrupt", "0.2", "--noise", "0.4", "--foreign", "0.5", "--delay", "250",
+                                      "--late", "33:5:3300", "--late", "35:1:10", "--late-p", "0.1", "--late-ms", "3500"});
     ASSERT_EQ(r.exitCode, -1) << r.err;
     const sim::MeterConfig& m = r.options.meter;
     const std::tuple<const char*, double, double> values[] = {
@@ -509,6 +518,9 @@ TEST(MeterSimOptions, ParsesTheOptionsRefusesBadOnesAndTheProgramExitsAsTheParse
         {"foreign", m.foreign, 0.5},     {"delay", m.delayMs, 250}};
     for (const auto& [name, got, want] : values)
         EXPECT_EQ(got, want) << name;
+    ASSERT_EQ(m.late.size(), 2u);
+    EXPECT_TRUE(m.late[0].code == 33 && m.late[0].k == 5 && m.late[0].ms == 3300 && m.late[1].code == 35);
+    EXPECT_TRUE(m.lateP == 0.1 && m.lateMs == 3500);
 
     // Refused with exit code 2, a message naming the first argument, and the usage.
     const std::vector<QStringList> bad = {
@@ -516,7 +528,7 @@ TEST(MeterSimOptions, ParsesTheOptionsRefusesBadOnesAndTheProgramExitsAsTheParse
         {"--chunk-words", "0"}, {"--block-samples", "123"}, {"--samples", "2049"}, {"--node", "0"},
         {"--node", "248"},   {"--serial", "65536"},    {"--baud", "0"},         {"--turnaround", "-1"},
         {"--save"},          {"--device", "/dev/ttyS0", "--link", "/tmp/m"}, {"stray"}, {"--node"},
-        {"--zero-delta", "abc"}, {"--log-ends"},
+        {"--zero-delta", "abc"}, {"--log-ends"}, {"--late", "33:0:100"}, {"--late", "33:5"}, {"--late-p", "2"},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());

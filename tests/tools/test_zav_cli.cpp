@@ -333,6 +333,34 @@ TEST(ZavCliWithMeter, ReadWriteReadGivesIdenticalSiteFiles)
     EXPECT_TRUE(summary.contains("answered 32:21 33:26 34:4 (51 in all); ignored 0;")) << summary.toStdString();
 }
 
+// The meter's confirmation of a write comes 3.4 s late, after zav-cli has given up: that write
+// is not reported as confirmed, and the late 37 does not confirm the next write, which goes to the
+// meter whole (the meter turns round 100 ms after each answer, as one busy with the late answer).
+TEST(ZavCliWithMeter, ALateConfirmationConfirmsNothing)
+{
+    ConfigHome home;
+    QTemporaryDir dir;
+    const QString meterFile = dir.filePath("meter.bin");
+    ASSERT_TRUE(writeFile(meterFile, factorySiteFile(1, 3)));
+    SimProcess meter({"--baud", "115200", "--turnaround", "100", "--image", meterFile, "--save", "--late", "33:13:3400"});
+    ASSERT_TRUE(meter.ok());
+    auto variant = [&](const char* name) {
+        QByteArray image = qbytes(sim::FactoryImage());
+        image.replace(0, 10, QByteArray(name).leftJustified(10, ' '));
+        const QString file = dir.filePath(QString::fromLatin1(name) + ".bin");
+        EXPECT_TRUE(writeFile(file, siteFile(1, 3, image)));
+        return file;
+    };
+    const QString A = variant("A"), B = variant("B");
+    expectFailure(runCli(withDevice({"write", A}, meter.device()), home), 5, "it has not confirmed the image");
+    const QString trace = dir.filePath("b.trace");
+    const CliRun r = runCli(withDevice({"write", B, "--trace", trace}, meter.device()), home);
+    expectSuccess(r);
+    EXPECT_EQ(fileBytes(meterFile), fileBytes(B));
+    // The late 37 came during this write (traced as stale), or before it opened the port.
+    EXPECT_EQ(fileBytes(trace).count(" taken 11 25 "), 1) << fileBytes(trace).toStdString();
+}
+
 TEST(ZavCliWithMeter, PortFromTheStoredPreferencesUnlessGivenAndProgressOnATerminal)
 {
     QTemporaryDir dir;

@@ -211,7 +211,9 @@ struct Slice {
 
 class Transmitter {
 public:
-    explicit Transmitter(int baud) : m_baud(baud)
+    // turnaroundMs: the silence the meter keeps before each answer, also after an answer it was
+    // still sending when the request came (it works one request at a time).
+    Transmitter(int baud, int turnaroundMs) : m_baud(baud), m_turnaroundMs(turnaroundMs)
     {
         // About 2 ms of line time per write.
         m_sliceBytes = std::max<std::size_t>(1, static_cast<std::size_t>(baud / 10 / 500));
@@ -221,7 +223,8 @@ public:
     {
         double previousEnd = requestEndMs;
         for (const sim::Piece& piece : reply.pieces) {
-            const double start = std::max(previousEnd + piece.gapMs, m_lineFreeMs);
+            const bool first = &piece == &reply.pieces.front();
+            const double start = std::max(previousEnd + piece.gapMs, m_lineFreeMs + (first ? m_turnaroundMs : 0.0));
             const std::size_t n = piece.bytes.size();
             for (std::size_t off = 0; off < n; off += m_sliceBytes) {
                 const std::size_t k = std::min(m_sliceBytes, n - off);
@@ -248,6 +251,7 @@ public:
 
 private:
     int m_baud;
+    int m_turnaroundMs;
     std::size_t m_sliceBytes;
     double m_lineFreeMs = 0;
     std::deque<Slice> m_queue;
@@ -320,7 +324,7 @@ int main(int argc, char** argv)
              std::to_string(opt.meter.baud) + " baud)");
 
     sim::FrameSplitter splitter;
-    Transmitter tx(opt.meter.baud);
+    Transmitter tx(opt.meter.baud, opt.meter.turnaroundMs);
     double quietUntil = 0;     // after a hang-up on the line, wait before listening again
     double blockedSince = -1;  // the line has refused output since then
 
