@@ -12,6 +12,10 @@
 #include "support/widgets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -151,6 +155,8 @@ TEST(DiagnosticsWithSimulator, FastestPollingGoesOnThroughLostAnswersAndLogsEach
     const QString path = dir.filePath("diag.txt");
     frmLogdiag& w = openDiagOn(t, sim);
     t.link().responseMs = 1000; // answers take about 0.1 s
+    int stale = 0; // answers that came after their time-out (a loaded machine)
+    QObject::connect(&t.link(), &frmCDR::staleAnswer, [&] { ++stale; });
     ui::pick(ui::ctl<QComboBox>(w, "cmbUpdate"), "20 Hz");
     t.dialogs->answers = {DialogService::Answer::Yes};
     t.dialogs->files = {path};
@@ -167,7 +173,8 @@ TEST(DiagnosticsWithSimulator, FastestPollingGoesOnThroughLostAnswersAndLogsEach
     const int rows = static_cast<int>(lines.size()) - 2 + w.DiagRowIndex(); // header, nothing after the last CR LF
     const int lost = t.dialogs->count("Work Offline?", "Communication Failed");
     EXPECT_GT(rows + lost, firstLost + 1) << "polling went on after the first lost answer";
-    EXPECT_TRUE(summary.contains(QStringLiteral("31:%1 (").arg(rows))) << summary.toStdString() << "; rows " << rows;
+    EXPECT_TRUE(summary.contains(QStringLiteral("31:%1 (").arg(rows + stale)))
+        << summary.toStdString() << "; rows " << rows << ", stale " << stale;
     EXPECT_TRUE(summary.contains(QStringLiteral("drop:%1 ").arg(lost))) << summary.toStdString();
     for (int i = 1; i + 1 < lines.size(); ++i)
         ASSERT_EQ(lines[i].count('\t'), 13) << lines[i].toStdString();
@@ -199,4 +206,67 @@ TEST(SignalWithSimulator, DownloadsTwoWaveformsOf2048SamplesAndStopsWhenClosed)
     EXPECT_GE(answers, 2 * 17 + 1);
     EXPECT_TRUE(summary.contains(QStringLiteral("35:%1 (").arg(answers))) << summary.toStdString();
     EXPECT_TRUE(t.dialogs->asked.isEmpty()) << said(t);
+}
+
+// The adapter goes away during the fastest diagnostics polling (the meter's line ends): one box,
+// the polls go on trying silently, and they find the meter by themselves once it is back.
+TEST(DiagnosticsWithSimulator, ALostLineIsToldOnceAndPollingResumesWhenItIsBack)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("meter");
+    auto meter = std::make_unique<SimProcess>(QStringList{"--baud", "115200", "--link", link});
+    ASSERT_TRUE(meter->ok());
+    TestSession t(TestSession::Port::Real);
+    t.s().settings().setValue("Ports", "Com1", link);
+    t.start().show();
+    ui::click(t.start().imgDiagnostics[1]);
+    frmLogdiag& w = t.s().windows().get<frmLogdiag>();
+    int answers = 0;
+    QObject::connect(&t.link(), &frmCDR::answerAccepted, [&](quint8 code) { answers += code == modComFun::DiagData; });
+    ui::pick(ui::ctl<QComboBox>(w, "cmbUpdate"), "20 Hz");
+    t.dialogs->answers = {DialogService::Answer::No};
+    ui::click(w.cmdStart);
+    ASSERT_TRUE(TestSession::waitFor([&] { return answers >= 5; }, 5000)) << said(t);
+
+    meter.reset();
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.link().portLostSince().isValid(); }, 3000)) << said(t);
+    TestSession::pump(5000); // 100 polls' worth
+    EXPECT_EQ(t.dialogs->asked.size(), 2) << said(t); // "Save to Disk?" and the lost line
+    EXPECT_TRUE(w.windowTitle().contains("serial port lost since")) << w.windowTitle().toStdString();
+
+    const int before = answers;
+    meter = std::make_unique<SimProcess>(QStringList{"--baud", "115200", "--link", link});
+    ASSERT_TRUE(meter->ok());
+    ASSERT_TRUE(TestSession::waitFor([&] { return answers >= before + 5; }, 5000)) << said(t);
+    EXPECT_EQ(w.windowTitle(), "Log Diagnostics");
+    EXPECT_EQ(t.dialogs->asked.size(), 2) << said(t);
+    ui::click(w.cmdStart);
+}
+
+// The third waveform poll is answered 3.4 s late, after the link gave up and polled again: the
+// late answer does not start a second poll chain (the meter sees no more polls than one chain
+// can make: each waits for an answer and 50 ms of silence), and the download completes.
+TEST(SignalWithSimulator, ALateAnswerLeavesOnePollChain)
+{
+    OnMeter m({"--baud", "115200", "--turnaround", "60", "--late", "35:3:3400"});
+    ASSERT_TRUE(m.ok());
+    auto& [sim, dir, t] = m;
+    ui::click(ui::ctl<QAbstractButton>(openDiagOn(t, sim), "imgSig"));
+    frmplt& w = t.s().windows().get<frmplt>();
+    ui::pick(ui::ctl<QListWidget>(w, "lstChan"), 0);
+    QElapsedTimer clock;
+    clock.start();
+    ui::click(w.cmdLive);
+    const auto& count = w.Signals.SlotCount;
+    ASSERT_TRUE(TestSession::waitFor([&] { return count[0] == 1024 && count[1] == 1024 && count[6] == 5; }, 20000))
+        << count[0] << " " << count[1] << " " << count[6] << "; " << said(t);
+    ui::click(w.cmdClose);
+    const qint64 ms = clock.elapsed();
+    ASSERT_TRUE(TestSession::waitFor([&] { return !t.link().outstanding().open; }, 4000));
+    const QString summary = sim.stop();
+    const QRegularExpressionMatch polls = QRegularExpression("35:(\\d+) ").match(summary);
+    ASSERT_TRUE(polls.hasMatch()) << summary.toStdString();
+    // An answer of 254 bytes takes 22 ms at 115200 baud, then 50 ms of silence end it.
+    EXPECT_LE(polls.captured(1).toInt(), ms / 72 + 2) << summary.toStdString() << " in " << ms << " ms";
+    EXPECT_EQ(t.dialogs->count("Work Offline?", "Communication Failed"), 1) << said(t);
 }
