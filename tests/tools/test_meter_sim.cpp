@@ -608,3 +608,26 @@ TEST(MeterSimProgram, OnADeviceItAnswersAndLogsThenStopsOnSigint)
                         .hasMatch())
             << log[i].toStdString();
 }
+
+// Three meters on one line: each answers its own node with its own serial number, the first also
+// the Poll node; a node nobody has stays silent.
+TEST(MeterSimProgram, SeveralMetersShareOneLine)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    QProcess sim;
+    ASSERT_EQ(start(sim, {"--device", pty.slavePath(), "--baud", "115200", "--nodes", "3,7,12", "--serial", "500"}),
+              pty.slavePath());
+    const std::pair<std::uint8_t, std::uint16_t> asked[] = {{7, 501}, {17, 500}, {12, 502}, {3, 500}};
+    for (const auto& [node, serial] : asked) {
+        pty.write(testbytes::qbytes(modComFun::CommandFrame(3, node, 0, 0)));
+        EXPECT_EQ(testbytes::fromQ(pty.read(10, 3000)),
+                  withCrc({node, 34, 0, 0, 1, 3, std::uint8_t(serial & 0xFF), std::uint8_t(serial >> 8)}))
+            << int(node);
+    }
+    pty.write(testbytes::qbytes(modComFun::CommandFrame(3, 5, 0, 0)));
+    EXPECT_TRUE(pty.read(1, 300).isEmpty());
+    EXPECT_TRUE(stop(sim, SIGTERM).startsWith("zav-meter-sim: answered 34:4 (4 in all); ignored 1;"));
+    EXPECT_EQ(sim::ParseOptions({kSim, "--nodes", "3,3"}).exitCode, 2);
+    EXPECT_EQ(sim::ParseOptions({kSim, "--nodes", "3,7", "--node", "4"}).exitCode, 2);
+}

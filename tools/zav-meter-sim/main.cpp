@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -27,6 +28,7 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -288,7 +290,27 @@ int main(int argc, char** argv)
     if (!opt.logPath.empty() && !log.open(opt.logPath))
         return fail(1, "cannot write the log " + opt.logPath + ": " + std::strerror(errno));
 
-    Meter meter(opt.meter, image);
+    // One meter, or several on the line (the first keeps --image and --save).
+    std::vector<std::unique_ptr<Meter>> meters;
+    if (opt.nodes.empty()) {
+        meters.push_back(std::make_unique<Meter>(opt.meter, image));
+    } else {
+        for (std::size_t k = 0; k < opt.nodes.size(); ++k) {
+            sim::MeterConfig c = opt.meter;
+            c.node = static_cast<std::uint8_t>(opt.nodes[k]);
+            c.serial = static_cast<std::uint16_t>(opt.meter.serial + k);
+            c.answersPoll = k == 0;
+            meters.push_back(std::make_unique<Meter>(c, k == 0 && !opt.imagePath.empty() ? image : sim::FactoryImage(c.node)));
+        }
+    }
+    Meter& meter = *meters.front();
+    // The meter a request is for: its node's, the first for the Poll node or a node nobody has.
+    const auto meterFor = [&meters](const std::vector<std::uint8_t>& frame) -> Meter& {
+        for (const auto& m : meters)
+            if (!frame.empty() && frame[0] == m->config().node)
+                return *m;
+        return *meters.front();
+    };
     if (opt.save) {
         meter.onImageAccepted = [&](const sim::Image& accepted) {
             std::string why;
@@ -320,7 +342,10 @@ int main(int argc, char** argv)
 
     std::printf("%s\n", line.path.c_str());
     std::fflush(stdout);
-    log.line("meter on " + line.path + " (node " + std::to_string(opt.meter.node) + ", " +
+    std::string nodes;
+    for (const auto& m : meters)
+        nodes += (nodes.empty() ? "" : ",") + std::to_string(m->config().node);
+    log.line("meter on " + line.path + " (node " + nodes + ", " +
              std::to_string(opt.meter.baud) + " baud)");
 
     sim::FrameSplitter splitter;
@@ -329,7 +354,7 @@ int main(int argc, char** argv)
     double blockedSince = -1;  // the line has refused output since then
 
     auto takeFrame = [&](const std::vector<std::uint8_t>& frame, double at) {
-        const sim::Outcome o = meter.handle(frame, at);
+        const sim::Outcome o = meterFor(frame).handle(frame, at);
         if (o.verdict != sim::Verdict::Answered) {
             log.line("RX " + hex(frame) + " (ignored: " + sim::VerdictText(o.verdict) + ")");
             return;
@@ -426,7 +451,10 @@ int main(int argc, char** argv)
         }
     }
 
-    const std::string summary = "zav-meter-sim: " + meter.summary();
+    sim::MeterStats all;
+    for (const auto& m : meters)
+        all += m->stats();
+    const std::string summary = "zav-meter-sim: " + sim::SummaryLine(all);
     log.line(summary);
     std::printf("%s\n", summary.c_str());
     std::fflush(stdout);

@@ -35,6 +35,7 @@ Meter::Meter(MeterConfig config, Image image)
     : m_config(config), m_image(std::move(image)), m_process(config.seed), m_faultRng(config.seed)
 {
     m_image.resize(kImageBytes, 0);
+    m_addressed = m_config.node;
     m_config.chunkWords = std::clamp(m_config.chunkWords, 1, kMaxChunkWords);
     m_config.blockSamples = std::clamp(m_config.blockSamples, 1, kMaxBlockSamples);
     m_config.samples = std::clamp(m_config.samples, 1, kMaxSamples);
@@ -47,7 +48,7 @@ double Meter::WireMs(std::size_t bytes, int baud)
 
 std::vector<std::uint8_t> Meter::frame(std::uint8_t code, const std::vector<std::uint8_t>& payload) const
 {
-    return mc::AnswerFrame(m_config.node, code, payload);
+    return mc::AnswerFrame(m_addressed, code, payload);
 }
 
 Outcome Meter::handle(const std::vector<std::uint8_t>& req, double nowMs)
@@ -57,7 +58,7 @@ Outcome Meter::handle(const std::vector<std::uint8_t>& req, double nowMs)
         out.verdict = Verdict::TooShort;
     else if (!mc::CrcMatches(req.data(), req.size()))
         out.verdict = Verdict::BadCrc;
-    else if (req[0] != m_config.node)
+    else if (req[0] != m_config.node && !(m_config.answersPoll && req[0] == mc::kPollNode))
         out.verdict = Verdict::OtherNode;
     else if (mc::GetWordAt(req.data(), 2) != mc::kAccessCode)
         out.verdict = Verdict::BadAccessCode;
@@ -67,6 +68,7 @@ Outcome Meter::handle(const std::vector<std::uint8_t>& req, double nowMs)
         ++m_stats.ignored;
         return out;
     }
+    m_addressed = req[0];
     std::vector<std::uint8_t> a = answer(req, nowMs);
     if (a.empty()) {
         out.verdict = Verdict::UnknownCode;
@@ -326,18 +328,38 @@ double Meter::endOfReply(const Reply& r, double nowMs) const
 
 std::string Meter::summary() const
 {
+    return SummaryLine(m_stats);
+}
+
+MeterStats& MeterStats::operator+=(const MeterStats& o)
+{
+    for (const auto& [code, n] : o.answered)
+        answered[code] += n;
+    ignored += o.ignored;
+    drop += o.drop;
+    corrupt += o.corrupt;
+    split += o.split;
+    noise += o.noise;
+    foreign += o.foreign;
+    delay += o.delay;
+    late += o.late;
+    return *this;
+}
+
+std::string SummaryLine(const MeterStats& stats)
+{
     std::ostringstream s;
     long all = 0;
     s << "answered";
-    if (m_stats.answered.empty())
+    if (stats.answered.empty())
         s << " none";
-    for (const auto& [code, n] : m_stats.answered) {
+    for (const auto& [code, n] : stats.answered) {
         s << ' ' << code << ':' << n;
         all += n;
     }
-    s << " (" << all << " in all); ignored " << m_stats.ignored << "; faults drop:" << m_stats.drop
-      << " corrupt:" << m_stats.corrupt << " split:" << m_stats.split << " noise:" << m_stats.noise
-      << " foreign:" << m_stats.foreign << " delay:" << m_stats.delay << " late:" << m_stats.late;
+    s << " (" << all << " in all); ignored " << stats.ignored << "; faults drop:" << stats.drop
+      << " corrupt:" << stats.corrupt << " split:" << stats.split << " noise:" << stats.noise
+      << " foreign:" << stats.foreign << " delay:" << stats.delay << " late:" << stats.late;
     return s.str();
 }
 

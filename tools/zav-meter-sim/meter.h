@@ -35,6 +35,8 @@ struct LateAnswer {
 
 struct MeterConfig {
     std::uint8_t node = 17;
+    // Also answers requests to the "Poll" node 17 (the first meter of several on one line).
+    bool answersPoll = false;
     std::uint8_t model = 1;
     std::uint8_t version = 3;
     std::uint16_t serial = 12345;
@@ -106,7 +108,12 @@ struct MeterStats {
     std::map<int, long> answered; // by request code; withheld answers are not counted
     long ignored = 0;
     long drop = 0, corrupt = 0, split = 0, noise = 0, foreign = 0, delay = 0, late = 0;
+
+    MeterStats& operator+=(const MeterStats& o);
 };
+
+// One line: answers per request code, ignored requests, faults injected.
+std::string SummaryLine(const MeterStats& stats);
 
 class Meter {
 public:
@@ -144,6 +151,9 @@ private:
     FlowProcess m_process;
     std::mt19937_64 m_faultRng;
     MeterStats m_stats;
+
+    // The node the request being answered was addressed to (the own node, or 17 when polled).
+    std::uint8_t m_addressed = 17;
 
     // Image read: words handed out so far; after the last block the next request gets "done".
     bool m_reading = false;

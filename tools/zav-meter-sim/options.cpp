@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -45,6 +46,7 @@ const Spec kSpecs[] = {
     {"link", "path", "Also make a symbolic link at <path> to the pseudo-terminal (replaced if it is a link; removed at exit)."},
     {"device", "path", "Open this serial device (raw, 8N1 at --baud) instead of a pseudo-terminal."},
     {"node", "n", "Node address the meter answers to, 1..247 (default 17)."},
+    {"nodes", "list", "Several meters on one line, by node (e.g. 3,7,12; 1..247 each, at most 16): each answers its own node only, the first also the Poll node 17; the k-th (from 0) has serial number --serial + k and the factory image of its node (--image and --save are the first one's)."},
     {"baud", "n", "Line rate: answers leave at n baud, 10 bits a byte (default 9600)."},
     {"turnaround", "ms", "Silence between the end of a request and the answer (default 5)."},
     {"chunk-words", "n", "Image words per read block (code 32), 1..122 (default 122)."},
@@ -138,6 +140,19 @@ ParseResult ParseOptions(const QStringList& args)
 
         if (has("node"))
             m.node = static_cast<std::uint8_t>(integerValue(parser, "node", 1, 247));
+        if (has("nodes")) {
+            for (const QString& n : parser.value(QStringLiteral("nodes")).split(QLatin1Char(','))) {
+                bool ok = false;
+                const int node = n.trimmed().toInt(&ok);
+                if (!ok || node < 1 || node > 247 || std::find(o.nodes.begin(), o.nodes.end(), node) != o.nodes.end())
+                    throw Fail{"--nodes wants different node addresses 1..247 separated by commas, not \"" + text("nodes") + "\""};
+                o.nodes.push_back(node);
+            }
+            if (o.nodes.size() > 16)
+                throw Fail{"--nodes takes at most 16 meters"};
+            if (has("node"))
+                throw Fail{"--node is one meter's address; it does not go with --nodes"};
+        }
         if (has("baud"))
             m.baud = static_cast<int>(integerValue(parser, "baud", 50, 4000000));
         if (has("turnaround"))

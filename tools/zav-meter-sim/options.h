@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -17,6 +18,7 @@ struct SimOptions {
     bool save = false;      // write each accepted image back to imagePath
     std::string logPath;    // time-stamped hex log of requests and answers
     bool logEnds = false;   // also log when each answer's last byte went out (monotonic clock)
+    std::vector<int> nodes; // several meters on one line, by node (empty: one meter at meter.node)
 };
 
 struct ParseResult {
