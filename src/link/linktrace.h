@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
@@ -19,7 +20,14 @@ QString Hex(const std::uint8_t* bytes, std::size_t n);
 
 // Turns the trace on and appends it to the file, one line per event, each behind its time stamp
 // ("15:02:07.481 "). Other messages keep going where they went. Returns an empty text, or why the
-// file cannot be written.
+// file cannot be written. An empty path stops the file.
 QString TraceToFile(const QString& path);
+
+// A receiver of the trace's lines, each as the file gets it (time stamp, event, no line end).
+using Sink = std::function<void(const QString& line)>;
+// The trace is on while a file or a receiver takes it, and costs nothing otherwise. AddSink
+// returns the receiver's id for RemoveSink.
+int AddSink(Sink sink);
+void RemoveSink(int id);
 
 } // namespace linktrace
