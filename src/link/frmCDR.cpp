@@ -160,10 +160,27 @@ void frmCDR::askWorkOffline(Failure why)
     if (!interactive || m_askingOffline)
         return;
     m_askingOffline = true;
+    // The question and its title stay as they are; the detail says why it is asked and what to
+    // check. A port that failed has said so in its own words, naming the device.
+    QString detail = PortError;
+    if (why == Failure::TimeOut) {
+        const QString where = QStringLiteral("%1 (Com%2)").arg(MSComm1->deviceName()).arg(MSComm1->portNumber());
+        const QString line = MSComm1->settings();
+        detail = FailReason.isEmpty()
+                     ? QStringLiteral("The meter on %1 did not answer within %2 s. Check that the meter is powered, "
+                                      "that its node address is %3 and its line settings are %4 (Serial Setup), and "
+                                      "the wiring between the adapter and the meter.")
+                           .arg(where, QString::number(responseMs / 1000.0))
+                           .arg(m_vars.NodeAddress)
+                           .arg(line)
+                     : QStringLiteral("The meter on %1 gave an answer that could not be used: %2. Check the wiring "
+                                      "and that the line settings %3 (Serial Setup) are the meter's, then try again.")
+                           .arg(where, FailReason, line);
+    }
     const auto answer = m_dialogs.message(QStringLiteral("Work Offline?"),
                                           why == Failure::NoPort ? QStringLiteral("No Com Port Found")
                                                                  : QStringLiteral("Communication Failed"),
-                                          DialogService::Buttons::YesNo, DialogService::Icon::Question);
+                                          DialogService::Buttons::YesNo, DialogService::Icon::Question, detail);
     m_askingOffline = false;
     emit offlineChoice(why, answer == DialogService::Answer::Yes);
 }

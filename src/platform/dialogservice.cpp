@@ -46,7 +46,19 @@ DialogService::Answer ScriptedDialogService::message(const QString& text, const 
                                                      Icon icon)
 {
     const Answer a = answers.isEmpty() ? lastButton(buttons) : answers.takeFirst();
-    asked.append({text, title, buttons, icon, a});
+    asked.append({text, title, buttons, icon, a, {}});
+    return a;
+}
+
+DialogService::Answer ScriptedDialogService::detailedMessage(const QString& text, const QString& title,
+                                                             Buttons buttons, Icon icon, const QString& detail)
+{
+    // Through the plain box, so that a test's own kind of service sees every box; the detail is
+    // added to the record that box made.
+    const qsizetype at = asked.size();
+    const Answer a = message(text, title, buttons, icon);
+    if (at < asked.size())
+        asked[at].detail = detail;
     return a;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
 
 class DialogService {
@@ -25,6 +26,12 @@ public:
     virtual ~DialogService() = default;
 
     virtual Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) = 0;
+    // The same box with a detail under its text: why it is asked and what the user can do about
+    // it.
+    Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon, const QString& detail)
+    {
+        return detailedMessage(text, title, buttons, icon, detail);
+    }
     // The chosen file name, or an empty text when the user cancelled.
     virtual QString openFile(const FileRequest& request) = 0;
     virtual QString saveFile(const FileRequest& request) = 0;
@@ -40,16 +47,34 @@ public:
     static QString withDefaultExtension(const QString& fileName, const QString& defaultExt);
     // Turns a "Description|pattern|..." filter into Qt's ";;"-separated form.
     static QStringList qtFilters(const QString& filter);
+
+protected:
+    // A service that has no place for a detail asks the plain box.
+    virtual Answer detailedMessage(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                                   const QString& detail)
+    {
+        (void)detail;
+        return message(text, title, buttons, icon);
+    }
 };
 
 // Real dialogs: QMessageBox and QFileDialog.
 class QtDialogService : public DialogService {
 public:
     explicit QtDialogService(QWidget* parent = nullptr) : m_parent(parent) {}
+    using DialogService::message;
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
     QString openFile(const FileRequest& request) override;
     QString saveFile(const FileRequest& request) override;
     void beep() override;
+
+    // Widens a box so that its title bar can show the whole title, the program's name that the
+    // desktop adds to it included (a box sized for "Work Offline?" alone cuts its title short).
+    static void fitTitle(QMessageBox& box);
+
+protected:
+    Answer detailedMessage(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                           const QString& detail) override;
 
 private:
     QWidget* m_parent;
@@ -66,6 +91,7 @@ public:
         Buttons buttons;
         Icon icon;
         Answer answer;
+        QString detail; // empty for a box asked without one
     };
     struct FileAsked {
         bool save;
@@ -73,6 +99,7 @@ public:
         QString answer;
     };
 
+    using DialogService::message;
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
     QString openFile(const FileRequest& request) override;
     QString saveFile(const FileRequest& request) override;
@@ -87,4 +114,8 @@ public:
     // Texts of the message boxes asked so far, "title: text" each.
     QStringList transcript() const;
     int count(const QString& text, const QString& title) const;
+
+protected:
+    Answer detailedMessage(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                           const QString& detail) override;
 };

@@ -2,7 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace {
 QMessageBox::StandardButtons standardButtons(DialogService::Buttons b)
@@ -39,8 +46,18 @@ QString chosenFilter(const DialogService::FileRequest& r, const QStringList& fil
 
 DialogService::Answer QtDialogService::message(const QString& text, const QString& title, Buttons buttons, Icon icon)
 {
+    return detailedMessage(text, title, buttons, icon, QString());
+}
+
+DialogService::Answer QtDialogService::detailedMessage(const QString& text, const QString& title, Buttons buttons,
+                                                       Icon icon, const QString& detail)
+{
     QMessageBox box(standardIcon(icon), title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
                     standardButtons(buttons), m_parent);
+    // Shown under the question, not behind a button: the reason is what the user needs to answer.
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
+    fitTitle(box);
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::OK;
     case QMessageBox::Yes: return Answer::Yes;
@@ -50,6 +67,27 @@ DialogService::Answer QtDialogService::message(const QString& text, const QStrin
     case QMessageBox::Ignore: return Answer::Ignore;
     default: return Answer::Cancel;
     }
+}
+
+void QtDialogService::fitTitle(QMessageBox& box)
+{
+    // The title bar shows "title — program" in the desktop's title font, often bold, next to the
+    // window's own buttons.
+    QString shown = box.windowTitle();
+    const QString program = QGuiApplication::applicationDisplayName();
+    if (!program.isEmpty() && !shown.endsWith(program))
+        shown += (shown.isEmpty() ? QString() : QStringLiteral(" \u2014 ")) + program;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    constexpr int kTitleBarButtons = 140;
+    int width = QFontMetrics(font).horizontalAdvance(shown) + kTitleBarButtons;
+    if (const QScreen* screen = box.screen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    // QMessageBox sizes itself from its layout when shown: an empty item of that width holds it
+    // open.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
 }
 
 QString QtDialogService::openFile(const FileRequest& request)

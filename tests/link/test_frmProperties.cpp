@@ -168,3 +168,25 @@ TEST(PortSettings, NoComPortFoundThenNoOpensTheDialogEvenForAPortBeyondTheList)
     EXPECT_TRUE(t.modals == 1 && t.start().isVisible());
     EXPECT_EQ(prefs(t), QStringList({"9600,n,8,1", "20", "0", "False"}));
 }
+
+TEST(PortSettings, WorkOfflineSaysWhyThePortOrTheMeterFailed)
+{
+    // A device that is not there: the port's own words under the question, which stays as it was.
+    TestSession t(TestSession::Port::Real);
+    t.s().settings().setValue("Ports", "Com1", "/nonexistent/ttyZAV9");
+    t.dialogs->answers = {DialogService::Answer::Yes};
+    modComFun::BuildCommand(t.link(), 3, 17, 0, 0);
+    ASSERT_EQ(t.dialogs->transcript(), QStringList{"No Com Port Found: Work Offline?"});
+    EXPECT_EQ(t.dialogs->asked[0].detail, "The serial port /nonexistent/ttyZAV9 was not found. Check that the adapter "
+                                          "is plugged in, or choose the port's device under Serial Setup.");
+    // A meter that does not answer: where it was asked, and what to check.
+    TestSession f;
+    f.link().responseMs = 100;
+    modComFun::BuildCommand(f.link(), 3, 17, 0, 0);
+    ASSERT_TRUE(TestSession::waitFor([&] { return !f.dialogs->asked.isEmpty(); }, 1000));
+    EXPECT_EQ(f.dialogs->transcript(), QStringList{"Communication Failed: Work Offline?"});
+    EXPECT_EQ(f.dialogs->asked[0].detail,
+              "The meter on fake1 (Com1) did not answer within 0.1 s. Check that the meter is powered, that its node "
+              "address is 17 and its line settings are 9600,n,8,1 (Serial Setup), and the wiring between the adapter "
+              "and the meter.");
+}

@@ -16,7 +16,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTest>
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -82,6 +85,19 @@ TEST(DialogServiceHelpers, ExtensionsFiltersAndScriptedAnswers)
     r.defaultExt = "bin";
     EXPECT_EQ(d.saveFile(r), "/tmp/x.bin");
     EXPECT_EQ(d.saveFile(r), "") << "an empty queue is a cancelled dialog";
+}
+
+TEST(DialogServiceHelpers, ABoxIsWideEnoughForTheWholeTitleTheDesktopShows)
+{
+    const QString program = QGuiApplication::applicationDisplayName();
+    QGuiApplication::setApplicationDisplayName("ZAV Instrument Interface");
+    QMessageBox box(QMessageBox::Question, "No Com Port Found", "Work Offline?", QMessageBox::Yes | QMessageBox::No);
+    QtDialogService::fitTitle(box);
+    box.show();
+    QFont bold = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    bold.setBold(true);
+    EXPECT_GT(box.width(), QFontMetrics(bold).horizontalAdvance("No Com Port Found \u2014 ZAV Instrument Interface"));
+    QGuiApplication::setApplicationDisplayName(program);
 }
 
 TEST(TwipsAndColours, Conversions)
