@@ -21,6 +21,8 @@ public:
     bool dispatch(std::uint8_t code) const;
     // The owner's name, or an empty text.
     QString owner(std::uint8_t code) const { return m_routes[code].owner; }
+    // The handler of the code (empty when none): kept by a caller that borrows the route.
+    Handler handler(std::uint8_t code) const { return m_routes[code].handler; }
 
 private:
     struct Route {

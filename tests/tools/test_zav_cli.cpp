@@ -361,6 +361,31 @@ TEST(ZavCliWithMeter, ALateConfirmationConfirmsNothing)
     EXPECT_EQ(fileBytes(trace).count(" taken 11 25 "), 1) << fileBytes(trace).toStdString();
 }
 
+// Three meters on one bus: the scan lists exactly their nodes with their serial numbers, and a read
+// addressed to one node gets that meter's image.
+TEST(ZavCliWithMeter, ScanFindsTheMetersOnABusAndANodeIsReadByItsAddress)
+{
+    ConfigHome home;
+    QTemporaryDir dir;
+    SimProcess meter({"--baud", "115200", "--nodes", "3,7,12", "--serial", "500"});
+    ASSERT_TRUE(meter.ok());
+    const auto cli = [&](const QStringList& args) { return runCli(withDevice(args, meter.device()), home); };
+    CliRun r = cli({"scan"});
+    expectSuccess(r);
+    EXPECT_EQ(r.out, "Node 3: model 1, version 3, serial number 500\nNode 7: model 1, version 3, serial number 501\n"
+                     "Node 12: model 1, version 3, serial number 502\n");
+    expectFailure(cli({"scan", "--nodes", "1-2,4", "--wait", "50"}), 4, "no meter answered on nodes 1,2,4");
+
+    const QString file = dir.filePath("node12.bin");
+    expectSuccess(cli({"read", file, "--node", "12"}));
+    const sim::Image image = sim::FactoryImage(12);
+    EXPECT_EQ(fileBytes(file), QByteArray("\x01\x03") + char(byteSum(image)) + qbytes(image));
+    expectFailure(cli({"identify", "--node", "5"}), 4, "no answer from the meter");
+    expectFailure(cli({"scan", "--node", "5"}), 2, "--node belongs to identify, read and write");
+    const QString summary = meter.stop();
+    EXPECT_TRUE(summary.contains("answered 32:7 34:4 ")) << summary.toStdString();
+}
+
 TEST(ZavCliWithMeter, PortFromTheStoredPreferencesUnlessGivenAndProgressOnATerminal)
 {
     QTemporaryDir dir;

@@ -31,6 +31,8 @@ CliSession::CliSession(const CommandLine& line) : m_line(line)
     }
     m_session = std::make_unique<Session>(std::move(dialogs), factory);
     m_session->StartUp();
+    if (line.node > 0)
+        m_session->NodeAddress = static_cast<std::uint8_t>(line.node);
     InstallEngineRoutes(*m_session);
     // Nobody to ask: the link's failures reach the job through its signals.
     m_session->onLink(m_session.get(), [](frmCDR& link) { link.interactive = false; });

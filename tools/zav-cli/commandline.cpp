@@ -21,10 +21,14 @@ const char kDescription[] =
     "  audit SITEFILE        Write the audit sheet of SITEFILE to standard output, or to OUT\n"
     "        [-o OUT]        with -o (the same bytes as PRINT SITE).\n"
     "  check SITEFILE        Tell whether SITEFILE is a whole site file that can be sent.\n"
+    "  scan [--nodes LIST]   Find the meters on an RS-485 bus: the identification to each node\n"
+    "       [--wait MS]      (1-16 unless --nodes gives others, e.g. 1-16 or 3,7,12), each waited\n"
+    "                        for MS ms after its request (default 150); one line per meter.\n"
     "\n"
     "The port is the one stored by the Instrument Interface (CommPort Properties) unless\n"
     "--port or --device is given; its line settings likewise unless --settings is given.\n"
-    "Each request waits at most 3 s for its answer; nothing is repeated. Progress of a\n"
+    "--node N sends every request to node N (default: the Poll node 17). Each request waits\n"
+    "at most 3 s for its answer; nothing is repeated. Progress of a\n"
     "transfer goes to standard error when it is a terminal.";
 
 const char kExitStatuses[] =
@@ -32,7 +36,7 @@ const char kExitStatuses[] =
     "  0  done\n"
     "  2  bad command line\n"
     "  3  the serial port cannot be opened or written\n"
-    "  4  the meter did not answer (3 s)\n"
+    "  4  the meter did not answer (3 s); scan: no meter answered\n"
     "  5  the transfer stopped before its end (the meter fell silent or the line was lost);\n"
     "     read stores nothing\n"
     "  6  the site file cannot be read, or could not be sent (wrong length or checksum)\n"
@@ -75,8 +79,14 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                    QStringLiteral("Append the link trace (every frame written, every answer taken or "
                                                   "refused, with time stamps) to this file."),
                                    QStringLiteral("file"));
-    parser.addOptions({help, port, device, settings, output, serial, trace});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit or check."));
+    const QCommandLineOption node(QStringLiteral("node"), QStringLiteral("Send every request to node n (1..247; 17 is the Poll node)."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption nodes(QStringLiteral("nodes"), QStringLiteral("scan: the nodes to ask, e.g. 1-16 or 3,7,12."),
+                                   QStringLiteral("list"));
+    const QCommandLineOption wait(QStringLiteral("wait"), QStringLiteral("scan: each node's wait after its request, in ms (default 150)."),
+                                  QStringLiteral("ms"));
+    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit, check or scan."));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
                                  QStringLiteral("[file]"));
 
@@ -108,10 +118,12 @@ ParseResult ParseCommandLine(const QStringList& arguments)
         line.command = CommandLine::Command::Audit;
     else if (name == QLatin1String("check"))
         line.command = CommandLine::Command::Check;
+    else if (name == QLatin1String("scan"))
+        line.command = CommandLine::Command::Scan;
     else
         return usageError(QStringLiteral("unknown command \"%1\"").arg(name));
 
-    const int files = line.command == CommandLine::Command::Identify ? 0 : 1;
+    const int files = line.command == CommandLine::Command::Identify || line.command == CommandLine::Command::Scan ? 0 : 1;
     if (args.size() - 1 < files)
         return usageError(QStringLiteral("%1 needs a file name").arg(name));
     if (args.size() - 1 > files)
@@ -156,6 +168,39 @@ ParseResult ParseCommandLine(const QStringList& arguments)
         line.serial = parser.value(serial).toInt(&ok);
         if (!ok || line.serial < 0 || line.serial > 65535)
             return usageError(QStringLiteral("--serial needs a number from 0 to 65535, not \"%1\"").arg(parser.value(serial)));
+    }
+
+    if (parser.isSet(node)) {
+        if (!line.meterCommand() || line.command == CommandLine::Command::Scan)
+            return usageError(QStringLiteral("--node belongs to identify, read and write"));
+        bool ok = false;
+        line.node = parser.value(node).toInt(&ok);
+        if (!ok || line.node < 1 || line.node > 247)
+            return usageError(QStringLiteral("--node needs a node address from 1 to 247, not \"%1\"").arg(parser.value(node)));
+    }
+    if (parser.isSet(nodes) || parser.isSet(wait)) {
+        if (line.command != CommandLine::Command::Scan)
+            return usageError(QStringLiteral("--nodes and --wait belong to scan only"));
+    }
+    if (parser.isSet(nodes)) {
+        const QString text = parser.value(nodes);
+        for (const QString& part : text.split(QLatin1Char(','))) {
+            const QStringList range = part.trimmed().split(QLatin1Char('-'));
+            bool okA = false, okB = true;
+            const int a = range.value(0).toInt(&okA);
+            const int b = range.size() == 2 ? range[1].toInt(&okB) : a;
+            if (range.size() > 2 || !okA || !okB || a < 1 || b > 247 || a > b)
+                return usageError(QStringLiteral("--nodes needs nodes 1..247 such as 1-16 or 3,7,12, not \"%1\"").arg(text));
+            for (int n = a; n <= b; ++n)
+                if (!line.nodes.contains(n))
+                    line.nodes << n;
+        }
+    }
+    if (parser.isSet(wait)) {
+        bool ok = false;
+        line.waitMs = parser.value(wait).toInt(&ok);
+        if (!ok || line.waitMs < 1 || line.waitMs > 3000)
+            return usageError(QStringLiteral("--wait needs a number of milliseconds from 1 to 3000, not \"%1\"").arg(parser.value(wait)));
     }
 
     if (parser.isSet(trace)) {

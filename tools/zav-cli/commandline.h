@@ -2,12 +2,13 @@
 // The command line of zav-cli: one command, its file argument, and the options.
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 namespace zavcli {
 
 struct CommandLine {
-    enum class Command { Identify, Read, Write, Audit, Check };
+    enum class Command { Identify, Read, Write, Audit, Check, Scan };
 
     Command command = Command::Identify;
     QString file;       // read, write, audit, check
@@ -17,10 +18,14 @@ struct CommandLine {
     QString settings;   // --settings; empty: the stored line settings
     int serial = 0;     // audit --serial: the serial number shown on the sheet
     QString trace;      // --trace: the file the link trace goes to
+    int node = 0;       // --node: the node every request goes to; 0: the Poll node 17
+    QList<int> nodes;   // scan --nodes; empty: 1..16
+    int waitMs = 150;   // scan --wait: each node's wait after its request
 
     bool meterCommand() const
     {
-        return command == Command::Identify || command == Command::Read || command == Command::Write;
+        return command == Command::Identify || command == Command::Read || command == Command::Write
+               || command == Command::Scan;
     }
 };
 

@@ -8,6 +8,7 @@
 #include "meterjob.h"
 #include "sitecheck.h"
 
+#include "bus/nodescan.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
@@ -16,6 +17,8 @@
 #include "meterdata/sitefile.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -88,6 +91,37 @@ int audit(const CommandLine& line)
     return Done;
 }
 
+QString nodeList(const QList<int>& nodes)
+{
+    if (nodes.isEmpty())
+        return QStringLiteral("1-16");
+    QStringList parts;
+    for (int n : nodes)
+        parts << QString::number(n);
+    return parts.join(QLatin1Char(','));
+}
+
+// The meters on the bus, one line each; done when at least one answered.
+int scan(CliSession& cli, const CommandLine& line)
+{
+    const QString error = cli.openLink();
+    if (!error.isEmpty())
+        return fail(PortFailed, error);
+    NodeScan scan(cli.session());
+    QEventLoop loop;
+    QObject::connect(&scan, &NodeScan::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&scan, &NodeScan::nodeFound, &loop, [](const NodeScan::Found& m) {
+        printOut(QStringLiteral("Node %1: model %2, version %3, serial number %4").arg(m.node).arg(m.model).arg(m.version).arg(m.serial));
+    });
+    QTimer::singleShot(0, &scan, [&] { scan.start(line.nodes, line.waitMs); });
+    loop.exec();
+    if (!scan.error().isEmpty())
+        return fail(PortFailed, scan.error());
+    if (scan.found().isEmpty())
+        return fail(NoAnswer, QStringLiteral("no meter answered on nodes %1").arg(nodeList(line.nodes)));
+    return Done;
+}
+
 int meterCommand(const CommandLine& line)
 {
     CliSession cli(line);
@@ -96,6 +130,8 @@ int meterCommand(const CommandLine& line)
         std::fprintf(stderr, "%s: warning: %s\n", kName, m.toLocal8Bit().constData());
     cli.dialogs().messages.clear();
 
+    if (line.command == CommandLine::Command::Scan)
+        return scan(cli, line);
     MeterJob job(cli, ::isatty(STDERR_FILENO) == 1);
     int status = Done;
     switch (line.command) {
