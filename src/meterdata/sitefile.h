@@ -13,8 +13,10 @@
 
 namespace sitefile {
 
-// The store and recall file dialogs.
-inline constexpr char kFilter[] = "All Files (*.*)|*.*|Data Files (*.dna)|*.dna";
+// The store and recall file dialogs. The preselected entry lists site files as Store writes them
+// (".bin") and the older ".dna" alike; its patterns are separated by a space in the description,
+// where the file dialog takes them from.
+inline constexpr char kFilter[] = "All Files (*.*)|*.*|Data Files (*.bin *.dna)|*.bin;*.dna";
 inline constexpr int kFilterIndex = 2;
 inline constexpr char kDefaultExt[] = "bin";
 

@@ -17,7 +17,7 @@ using namespace sitetest;
 
 namespace {
 
-const QString kSiteFilter = "All Files (*.*)|*.*|Data Files (*.dna)|*.dna";
+const QString kSiteFilter = "All Files (*.*)|*.*|Data Files (*.bin *.dna)|*.bin;*.dna";
 const QString kPrintFilter = "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat";
 const QString kModel = "Model:     ARX4400LP";
 
