@@ -5,6 +5,8 @@
 #include "platform/qtserialdevice.h"
 #include "platform/settingsstore.h"
 
+#include <algorithm>
+
 Session::Session(std::unique_ptr<DialogService> dialogs, SerialFactory serialFactory)
     : m_dialogs(std::move(dialogs)),
       m_settings(std::make_unique<SettingsStore>()),
@@ -16,6 +18,9 @@ Session::Session(std::unique_ptr<DialogService> dialogs, SerialFactory serialFac
             return std::make_unique<QtSerialDevice>(store);
         };
     }
+    // Whoever takes a complete image into the cells (the menu, or the window tool with the menu
+    // hidden) takes exactly these bytes.
+    connect(this, &Session::imageComplete, this, &Session::KeepImage);
 }
 
 Session::~Session()
@@ -51,6 +56,16 @@ frmCDR& Session::link()
         connect(m_link.get(), &frmCDR::timedOut, this, &Session::EndTransfers);
         connect(m_link.get(), &frmCDR::sendFailed, this, &Session::EndTransfers);
         connect(m_link.get(), &frmCDR::programEnds, this, &Session::EndProgram);
+        // Each block of an image write as it leaves: the last one has block flag 2; before it,
+        // WordsSent counts the full blocks out so far.
+        connect(m_link.get(), &frmCDR::requestSent, this, [this] {
+            const frmCDR::Exchange& x = m_link->outstanding();
+            if (x.code != modComFun::WriteImage)
+                return;
+            const int blocks = ImageLength / 2 / modBinaryRW::ImageChunkWords + 1;
+            const int block = x.flag == 2 ? blocks : std::max(1, WordsSent / modBinaryRW::ImageChunkWords);
+            emit imageBlockSent(block, blocks);
+        });
         for (const auto& [context, f] : m_linkWatchers) {
             if (context)
                 f(*m_link);
@@ -75,6 +90,21 @@ void Session::EndTransfers()
         WriteClosing = false;
         emit imageWriteEnded(WriteOutcome::NotConfirmed, 0);
     }
+}
+
+void Session::KeepImage()
+{
+    KeptImage.assign(ParamImage.begin(), ParamImage.end());
+}
+
+bool Session::UnsentEdits() const
+{
+    if (ImageValid != 1 || KeptImage.size() != ParamImage.size())
+        return false;
+    modData::MeterData scratch = *this;
+    std::copy(KeptImage.begin(), KeptImage.end(), scratch.ParamImage.begin());
+    modBinaryRW::EncodeImage(scratch);
+    return !std::equal(KeptImage.begin(), KeptImage.end(), scratch.ParamImage.begin());
 }
 
 void Session::onLink(QObject* context, std::function<void(frmCDR&)> f)

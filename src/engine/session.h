@@ -67,6 +67,15 @@ public:
     // recall, a new transfer): answers still owed to it change nothing.
     void EndTransfers();
 
+    // The image as the cells last matched it: kept when an image has been read completely,
+    // recalled, stored to a site file or sent; empty before the first.
+    std::vector<std::uint8_t> KeptImage;
+    void KeepImage();
+    // Whether the cells hold edits that could still go to the meter (ImageValid 1) and that the
+    // kept image does not hold: the cells are encoded into a scratch copy of the kept image,
+    // never into ParamImage, and compared with it.
+    bool UnsentEdits() const;
+
     DialogService& dialogs() { return *m_dialogs; }
     SettingsStore& settings() { return *m_settings; }
     WindowRegistry& windows() { return m_windows; }
@@ -95,6 +104,10 @@ signals:
     // The image write has ended: confirmed (37), refused (93 or 86) or not confirmed (no answer,
     // or ended by another transfer); code is the meter's closing answer, 0 for none.
     void imageWriteEnded(Session::WriteOutcome outcome, int code);
+    // A block of the image write has left: block of blocks (13 for a whole image).
+    void imageBlockSent(int block, int blocks);
+    // Send was asked for and nothing went to the meter; why, in the user's words.
+    void imageNotSent(const QString& why);
 
 private:
     std::unique_ptr<DialogService> m_dialogs;

@@ -9,7 +9,12 @@ namespace sitework {
 QString StoreSite(Session& session, const QString& path)
 {
     modBinaryRW::EncodeImage(session);
-    return sitefile::SaveFileBytes(path, sitefile::SiteFileBytes(session.MeterModel, session.FirmwareVersion, session));
+    const QString error =
+        sitefile::SaveFileBytes(path, sitefile::SiteFileBytes(session.MeterModel, session.FirmwareVersion, session));
+    // The edits are kept in the file now: replacing the cells loses nothing of them.
+    if (error.isEmpty())
+        session.KeepImage();
+    return error;
 }
 
 Recalled RecallSite(Session& session, const QString& path)

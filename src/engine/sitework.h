@@ -9,8 +9,9 @@ class Session;
 
 namespace sitework {
 
-// Encodes the cells into the image and replaces the file with the site file. Returns an empty
-// text, or why the file was not written (an earlier file of that name is then unchanged).
+// Encodes the cells into the image and replaces the file with the site file; the image written is
+// kept as the one the cells' edits count from. Returns an empty text, or why the file was not
+// written (an earlier file of that name is then unchanged).
 QString StoreSite(Session& session, const QString& path);
 
 struct Recalled {

@@ -21,10 +21,16 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 constexpr int kFormWidth = 6600;
-constexpr int kFormHeight = 5640;
+constexpr int kFormHeight = 7260;
+// The state lines below the identity labels.
+constexpr int kStateLeft = 360;
+constexpr int kStateWidth = 5880;
+// How often the shown menu looks again for edits made in the windows it opened over itself.
+constexpr int kRefreshMs = 500;
 // Design-time places of the index-1 and index-2 pictures, beside the visible area.
 constexpr int kArrayStep = 9000;
 } // namespace
@@ -95,14 +101,60 @@ void frmConfig::buildControls()
         twips::place(*member, i < 2 ? 360 : 3720, 4680 + (i % 2) * 360, 3000, 330);
         ++i;
     }
+
+    lblWorkState = new QLabel(this);
+    lblWorkState->setObjectName(QStringLiteral("lblWorkState"));
+    lblWorkState->setStyleSheet(QStringLiteral("font-weight: bold"));
+    twips::place(lblWorkState, kStateLeft, 5460, 4260, 330);
+
+    cmdStopRead = new QPushButton(QStringLiteral("Stop Reading"), this);
+    cmdStopRead->setObjectName(QStringLiteral("cmdStopRead"));
+    twips::place(cmdStopRead, 4800, 5400, 1440, 420);
+    cmdStopRead->hide();
+    connect(cmdStopRead, &QPushButton::clicked, this, &frmConfig::cmdStopRead_Click);
+
+    lblUnsent = new QLabel(QStringLiteral("Edits not yet sent to the meter or stored"), this);
+    lblUnsent->setObjectName(QStringLiteral("lblUnsent"));
+    lblUnsent->setStyleSheet(QStringLiteral("color: #b00000"));
+    twips::place(lblUnsent, kStateLeft, 5940, kStateWidth, 330);
+    lblUnsent->hide();
+
+    lblReadState = new QLabel(this);
+    lblReadState->setObjectName(QStringLiteral("lblReadState"));
+    lblReadState->setWordWrap(true);
+    lblReadState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::place(lblReadState, kStateLeft, 6300, kStateWidth, 780);
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(kRefreshMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, &frmConfig::refreshState);
 }
 
 void frmConfig::Form_Load()
 {
     // A complete image read unlocks the menu while it is shown.
     connect(&m_session, &Session::imageComplete, this, [this] {
+        if (m_read == ReadState::Reading)
+            m_read = ReadState::Complete;
+        m_fromFile = false;
         if (isVisible())
             Free_input();
+        refreshState();
+    });
+    // A read ends as failed when its request goes unanswered or cannot be sent; progress shows
+    // with each read request that leaves.
+    m_session.onLink(this, [this](frmCDR& link) {
+        const auto failed = [this] {
+            if (m_read == ReadState::Identifying) {
+                m_read = ReadState::Failed;
+                m_failedIdentifying = true;
+            }
+            queueRefresh();
+        };
+        connect(&link, &frmCDR::timedOut, this, failed);
+        connect(&link, &frmCDR::sendFailed, this, failed);
+        connect(&link, &frmCDR::requestSent, this, &frmConfig::queueRefresh);
+        connect(&link, &frmCDR::offlineChoice, this, &frmConfig::queueRefresh);
     });
     m_storeShown = m_sendShown = m_session.ImageValid != 0;
     SetLang(m_session.Language);
@@ -147,6 +199,8 @@ void frmConfig::Free_input()
     showSiteButtons(true);
     setSetupEnabled(true);
     modBinaryRW::TakeImage(m_session);
+    // The cells now hold exactly the image: edits count from here.
+    m_session.KeepImage();
     if (auditsheet::HasIdentityLabels(m_session.MeterModel)) {
         const auditsheet::IdentityLabels l =
             auditsheet::MenuLabels(m_session.MeterModel, m_session.FirmwareVersion, m_session.SerialNumber,
@@ -156,6 +210,138 @@ void frmConfig::Free_input()
         lblSN->setText(l.serial);
         lblChecksum->setText(l.checksum);
     }
+    refreshState();
+}
+
+void frmConfig::IdentifyStarted()
+{
+    m_read = ReadState::Identifying;
+    m_failedIdentifying = false;
+    m_identity = {};
+    refreshState();
+}
+
+void frmConfig::ReadStarted()
+{
+    // After an identification the identity just taken; after a reload the last one this run.
+    if (m_read == ReadState::Identifying)
+        m_identity = {true, m_session.MeterModel, m_session.FirmwareVersion, m_session.SerialNumber};
+    m_read = ReadState::Reading;
+    m_failedIdentifying = false;
+    m_fromFile = false;
+    queueRefresh();
+}
+
+bool frmConfig::MayReplaceEdits(const QString& action)
+{
+    if (!m_session.UnsentEdits())
+        return true;
+    const DialogService::Answer a = m_session.dialogs().message(
+        QStringLiteral("The configuration has edits that were neither sent to the meter nor stored.\n%1 replaces them.\n\nGo on?")
+            .arg(action),
+        QStringLiteral("Unsent Edits"), DialogService::Buttons::YesNo, DialogService::Icon::Question);
+    return a == DialogService::Answer::Yes;
+}
+
+void frmConfig::cmdStopRead_Click()
+{
+    // The answer still owed to the read arrives stale and changes nothing; the port stays open.
+    m_session.EndTransfers();
+    m_session.ImageValid = 0;
+    showSiteButtons(false);
+    m_read = ReadState::Stopped;
+    refreshState();
+}
+
+void frmConfig::queueRefresh()
+{
+    if (m_refreshQueued)
+        return;
+    m_refreshQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_refreshQueued = false;
+            refreshState();
+        },
+        Qt::QueuedConnection);
+}
+
+void frmConfig::refreshState()
+{
+    // A read whose transfer is over without completing has failed (time-out, failed send, a
+    // block that does not fit, "Work Offline?").
+    if (m_read == ReadState::Reading && m_session.ReadTicket == 0)
+        m_read = ReadState::Failed;
+    // The lines are written again whenever the menu is shown.
+    if (!isVisible())
+        return;
+    lblReadState->setText(readText());
+    cmdStopRead->setVisible(m_read == ReadState::Reading);
+    lblUnsent->setVisible(m_session.UnsentEdits());
+    lblWorkState->setText(workText());
+    lblWorkState->setToolTip(m_fromFile ? m_sourceFile : QString());
+}
+
+QString frmConfig::readText() const
+{
+    if (m_read == ReadState::None)
+        return {};
+    QString identity;
+    if (m_identity.known)
+        identity = QStringLiteral("Meter model %1, version %2, serial number %3\n")
+                       .arg(m_identity.model)
+                       .arg(m_identity.version)
+                       .arg(m_identity.serial);
+    // Until the first block the image holds what it held before: nothing of this read.
+    const int total = 2 * m_session.ReadAnnounced;
+    const int bytes = total == 0 ? 0 : m_session.ImageLength;
+    switch (m_read) {
+    case ReadState::None: break;
+    case ReadState::Identifying: return QStringLiteral("Identifying the meter...");
+    case ReadState::Reading:
+        if (total == 0)
+            return identity + QStringLiteral("Reading the meter's configuration...");
+        return identity + QStringLiteral("Reading the meter's configuration: %1 of %2 bytes").arg(bytes).arg(total);
+    case ReadState::Complete:
+        return identity + QStringLiteral("Configuration read completely: %1 bytes").arg(m_session.ImageLength);
+    case ReadState::Stopped:
+        return identity + QStringLiteral("Reading stopped by the user after %1 of %2 bytes: the image is not valid.")
+                              .arg(bytes)
+                              .arg(total == 0 ? modBinaryRW::ImageBytes : total);
+    case ReadState::Failed:
+        if (m_failedIdentifying)
+            return QStringLiteral("The meter did not answer: nothing was read.");
+        return identity + QStringLiteral("Reading failed after %1 of %2 bytes: the image is not valid.")
+                              .arg(bytes)
+                              .arg(total == 0 ? modBinaryRW::ImageBytes : total);
+    }
+    return {};
+}
+
+QString frmConfig::workText() const
+{
+    QString text;
+    if (m_session.OfflineMode == Session::kOffline)
+        text = QStringLiteral("OFFLINE");
+    if (m_fromFile) {
+        const QString file = QStringLiteral("Site file %1").arg(QFileInfo(m_sourceFile).fileName());
+        text = text.isEmpty() ? file : text + QStringLiteral(" - ") + file;
+    }
+    return lblWorkState->fontMetrics().elidedText(text, Qt::ElideMiddle, lblWorkState->width());
+}
+
+void frmConfig::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshState();
+    m_refreshTimer->start();
+}
+
+void frmConfig::hideEvent(QHideEvent* event)
+{
+    m_refreshTimer->stop();
+    QWidget::hideEvent(event);
 }
 
 void frmConfig::Form_Unload()
@@ -218,8 +404,11 @@ void frmConfig::imgPLC_Click()
 
 void frmConfig::imgReload_Click()
 {
+    if (!MayReplaceEdits(QString::fromLatin1(kReadAction)))
+        return;
     m_session.ImageValid = 0;
     showSiteButtons(false);
+    ReadStarted();
     modBinaryRW::StartImageRead(m_session);
 }
 
@@ -258,6 +447,8 @@ bool frmConfig::WriteSiteFile()
 
 void frmConfig::imgRecall_Click()
 {
+    if (!MayReplaceEdits(QString::fromLatin1(kRecallAction)))
+        return;
     const QString name = m_session.dialogs().openFile({QStringLiteral("Recall Site File"), QString::fromLatin1(sitefile::kFilter),
                                                        sitefile::kFilterIndex, QString::fromLatin1(sitefile::kDefaultExt),
                                                        RecallFileName});
@@ -285,6 +476,10 @@ bool frmConfig::ReadSiteFile()
     case sitework::Recalled::Outcome::Taken:
         break;
     }
+    // A read still running has ended with the recall; the image is the file's now.
+    m_read = ReadState::None;
+    m_fromFile = true;
+    m_sourceFile = RecallFileName;
     showSiteButtons(r.valid, r.valid);
     Free_input();
     // A short, long or damaged file is shown for inspection and can be stored, but never offered
@@ -311,7 +506,23 @@ void frmConfig::cmdPrint_Click()
 
 void frmConfig::imgSendSite_Click()
 {
-    modBinaryRW::StartImageWrite(m_session);
+    const bool valid = m_session.ImageValid == 1;
+    QString why;
+    if (modBinaryRW::StartImageWrite(m_session)) {
+        // The start window follows the write from here on; a first block that could not leave
+        // (no port) is the only write that never began.
+        if (m_session.WriteTicket != 0)
+            m_session.KeepImage();
+        else
+            why = QStringLiteral("Nothing was sent: the serial port could not be used.");
+    } else if (!valid && m_fromFile) {
+        why = QStringLiteral("Nothing was sent: the recalled site file is short or damaged, and such a file is never sent.");
+    } else {
+        why = QStringLiteral(
+            "Nothing was sent: there is no complete configuration (read it from the meter or recall a whole site file).");
+    }
     m_session.windows().showHome();
     hide();
+    if (!why.isEmpty())
+        emit m_session.imageNotSent(why);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The configuration menu: gates the setup windows on a complete parameter image, shows the meter's
-// identity and the image checksum, and offers reload, store, recall, send and print.
+// identity and the image checksum, and offers reload, store, recall, send and print. While the
+// image is read it shows how far the read is and lets the user stop it; it marks edits neither
+// sent nor stored, and offline work.
 
 #include "platform/picturebutton.h"
 
@@ -9,6 +11,7 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 class Session;
 
 class frmConfig : public QWidget {
@@ -20,6 +23,16 @@ public:
     void SetLang(std::int16_t iLang);
     void Lock_input();
     void Free_input();
+
+    // The image read as the menu shows it: meter setup is asking the meter who it is, or the
+    // image read request is going out (after the identification, or a reload).
+    void IdentifyStarted();
+    void ReadStarted();
+    // Asks once, when the cells hold edits neither sent nor stored, whether `action` (which
+    // replaces them) may go on; true to go on.
+    bool MayReplaceEdits(const QString& action);
+    static constexpr const char* kReadAction = "Reading the meter's configuration";
+    static constexpr const char* kRecallAction = "Recalling a site file";
 
     // Site files. WriteSiteFile encodes the cells and replaces StoreFileName with the image;
     // ReadSiteFile takes RecallFileName into the image and unlocks the menu with it (the image
@@ -45,6 +58,7 @@ public:
     void imgRecall_Click();
     void imgSendSite_Click();
     void cmdPrint_Click();
+    void cmdStopRead_Click();
     void Form_Unload();
 
     LanguageArray imgGlobal;
@@ -66,6 +80,13 @@ public:
     QLabel* lblSoftVer = nullptr;
     QLabel* lblSN = nullptr;
     QLabel* lblChecksum = nullptr;
+    // The read in progress and its outcome, with the identity the meter gave.
+    QLabel* lblReadState = nullptr;
+    QPushButton* cmdStopRead = nullptr;
+    // Shown while the cells hold edits neither sent nor stored.
+    QLabel* lblUnsent = nullptr;
+    // OFFLINE while working without a meter, and the site file the image came from.
+    QLabel* lblWorkState = nullptr;
 
     // The file names chosen for store and recall.
     QString StoreFileName;
@@ -73,6 +94,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void buildControls();
@@ -82,9 +105,29 @@ private:
     void showSiteButtons(bool shown) { showSiteButtons(shown, shown); }
     void showSiteButtons(bool store, bool send);
     void setSetupEnabled(bool enabled);
+    // The read, unsent-edits and work-state lines as the session now stands; queued, so that it
+    // sees the state after the answer or failure being handled.
+    void refreshState();
+    void queueRefresh();
+    QString readText() const;
+    QString workText() const;
 
     Session& m_session;
     bool m_storeShown = false;
     bool m_sendShown = false;
     QString m_printFileName;
+
+    enum class ReadState { None, Identifying, Reading, Complete, Stopped, Failed };
+    ReadState m_read = ReadState::None;
+    bool m_failedIdentifying = false;
+    struct Identity {
+        bool known = false;
+        std::uint8_t model = 0, version = 0;
+        std::uint16_t serial = 0;
+    } m_identity;
+    // Where the image in the cells came from: a site file (its name), or not.
+    bool m_fromFile = false;
+    QString m_sourceFile;
+    bool m_refreshQueued = false;
+    QTimer* m_refreshTimer = nullptr;
 };

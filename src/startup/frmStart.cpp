@@ -3,6 +3,7 @@
 #include "channel/frmPipe.h"
 #include "channel/frmXducer.h"
 #include "engine/identification.h"
+#include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "link/commands.h"
 #include "link/frmProperties.h"
@@ -18,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+
+#include <utility>
 
 namespace {
 // Geometry in twips.
@@ -40,6 +43,42 @@ frmStart::frmStart(Session& session, QWidget* parent) : QWidget(parent), m_sessi
     m_session.onLink(this, [this](frmCDR& link) {
         connect(&link, &frmCDR::requestSent, this, [this] { SetLinkColour(kColourYellow); });
         connect(&link, &frmCDR::answerAccepted, this, [this] { SetLinkColour(kColourGreen); });
+    });
+    // The image write goes on after the menu has returned here: its blocks and its end.
+    connect(&m_session, &Session::imageBlockSent, this, [this](int block, int blocks) {
+        m_blockSent = block;
+        m_blocks = blocks;
+        lblSendState->setText(QStringLiteral("Sending the configuration: block %1 of %2").arg(block).arg(blocks));
+    });
+    connect(&m_session, &Session::imageWriteEnded, this, [this](Session::WriteOutcome outcome, int code) {
+        // The next write counts its blocks afresh.
+        const int sent = std::exchange(m_blockSent, 0);
+        if (sent == 0) {
+            lblSendState->setText(QStringLiteral("Nothing was sent: the write ended before its first block left."));
+            return;
+        }
+        switch (outcome) {
+        case Session::WriteOutcome::Confirmed:
+            lblSendState->setText(
+                QStringLiteral("Configuration sent and confirmed by the meter (%1 blocks).").arg(m_blocks));
+            return;
+        case Session::WriteOutcome::Refused:
+            lblSendState->setText(QStringLiteral("The meter refused the configuration (answer %1 to block %2 of %3).")
+                                      .arg(code)
+                                      .arg(sent)
+                                      .arg(m_blocks));
+            return;
+        case Session::WriteOutcome::NotConfirmed:
+            lblSendState->setText(
+                QStringLiteral("The configuration was not confirmed: the meter did not answer block %1 of %2.")
+                    .arg(sent)
+                    .arg(m_blocks));
+            return;
+        }
+    });
+    connect(&m_session, &Session::imageNotSent, this, [this](const QString& why) {
+        m_blockSent = m_blocks = 0;
+        lblSendState->setText(why);
     });
 }
 
@@ -116,6 +155,10 @@ void frmStart::buildControls()
     lblTerms = new QLabel(QStringLiteral("Terms and Conditions Apply"), this);
     lblTerms->setObjectName(QStringLiteral("lblTerms"));
     twips::place(lblTerms, kAreaLeft, 4740, 3600, 300);
+
+    lblSendState = new QLabel(this);
+    lblSendState->setObjectName(QStringLiteral("lblSendState"));
+    twips::place(lblSendState, kAreaLeft, 5100, kFormWidth - 2 * kAreaLeft, 300);
 }
 
 void frmStart::Form_Load()
@@ -161,9 +204,13 @@ void frmStart::imgLang_Click(int index)
 void frmStart::imgSetup_Click()
 {
     frmConfig& config = m_session.windows().get<frmConfig>();
+    // The meter's image replaces the cells: edits not yet sent are asked about first.
+    if (!config.MayReplaceEdits(QString::fromLatin1(frmConfig::kReadAction)))
+        return;
     config.show();
     hide();
     config.Lock_input();
+    config.IdentifyStarted();
     // A new identification ends an image transfer still running (a write sent in the background).
     m_session.EndTransfers();
     modComFun::BuildCommand(m_session.link(), modComFun::KindIdentify, m_session.NodeAddress, 0, 0);
@@ -175,7 +222,11 @@ void frmStart::RcvID()
     config.show();
     hide();
     config.Lock_input();
-    identification::RcvID(m_session);
+    identification::TakeIdentity(m_session);
+    // The new read replaces the image from its first block on.
+    m_session.ImageValid = 0;
+    config.ReadStarted();
+    modBinaryRW::StartImageRead(m_session);
 }
 
 void frmStart::imgLogdata_Click()

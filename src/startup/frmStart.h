@@ -58,6 +58,8 @@ public:
     QLineEdit* txtPin = nullptr;
     Shape* shpXmit = nullptr;
     QLabel* lblTerms = nullptr;
+    // The image write sent from the configuration menu: its progress, then its outcome.
+    QLabel* lblSendState = nullptr;
 
     static constexpr const char* kDefaultPin = "1234";
 
@@ -68,6 +70,10 @@ protected:
 private:
     void buildControls();
     void Form_Load();
+
+    // The last block of the image write that left, of how many.
+    int m_blockSent = 0;
+    int m_blocks = 0;
 
     Session& m_session;
 };

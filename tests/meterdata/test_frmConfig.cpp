@@ -1,13 +1,16 @@
 // The configuration menu through its controls, on the in-memory port: locking, unlocking with the
-// meter's identity and checksum, reload, back, and sending the edited image. (Send without a valid
+// meter's identity and checksum, reload, back, sending the edited image and the write's outcome on
+// the start window, and the question before unsent edits are replaced. (Send without a valid
 // image: the recall tests.)
 
 #include "meterdata/frmConfig.h"
+#include "meterdata/frmGlobal.h"
 #include "support/bytes.h"
 #include "support/fakesession.h"
 #include "support/widgets.h"
 
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -33,10 +36,15 @@ struct ConfigTest : ::testing::Test {
         ASSERT_NE(t.port, nullptr);
     }
     PictureButton* button(const QString& name) { return ui::ctl<PictureButton>(*cfg, name); }
-    // Answers identification and then the read, 122 words a block (chunk mark, total words, n, 0, data).
+    // Answers identification and then the read.
     void answerSetup()
     {
         t.port->receive(qbytes(withCrc({17, 34, 0, 0, 1, 3, 0x39, 0x30})));
+        answerRead();
+    }
+    // Answers the read, 122 words a block (chunk mark, total words, n, 0, data).
+    void answerRead()
+    {
         for (int first = 0; first < 726; first += 122) {
             ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 3000));
             const int n = std::min(122, 726 - first);
@@ -49,6 +57,15 @@ struct ConfigTest : ::testing::Test {
         ASSERT_TRUE(TestSession::waitFor([&] { return t.link().RxCount == 0 && !t.link().tmrNull->isActive(); }, 3000));
         t.port->receive(qbytes(withCrc({17, 37, 0, 0})));
         ASSERT_TRUE(TestSession::waitFor([&] { return !t.link().outstanding().open; }, 3000));
+    }
+    QString sendState() { return ui::ctl<QLabel>(t.start(), "lblSendState")->text(); }
+    // Types a meter name in the global parameters window and confirms it there.
+    void editName(const QString& name)
+    {
+        ui::click(cfg->imgGlobal[1]);
+        frmGlobal& g = t.s().windows().get<frmGlobal>();
+        ui::type(g.txtGval[0], name);
+        ui::click(g.imgConfirm);
     }
 };
 
@@ -132,6 +149,7 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocks)
         frame.insert(frame.end(), {0, 0});
         ASSERT_TRUE(TestSession::waitFor([&] { return !t.port->writes.isEmpty(); }, 3000));
         EXPECT_EQ(t.port->written(), qbytes(withCrc(frame)));
+        EXPECT_EQ(sendState(), QString("Sending the configuration: block %1 of 13").arg(k + 1));
         t.port->writes.clear();
         t.port->receive(qbytes(withCrc({17, 33, 0, 0})));
     }
@@ -142,4 +160,95 @@ TEST_F(ConfigTest, SendWritesTheEditedImageInBlocks)
     ASSERT_TRUE(TestSession::waitFor([&] { return !ended.isEmpty(); }, 3000));
     EXPECT_EQ(ended, QList<Session::WriteOutcome>{Session::WriteOutcome::Confirmed});
     EXPECT_TRUE(t.port->writes.isEmpty());
+    EXPECT_EQ(sendState(), "Configuration sent and confirmed by the meter (13 blocks).");
+}
+
+// A refusal (93 to the second block) and a lost answer (the first block's), each told on the start
+// window after a fresh setup read.
+TEST_F(ConfigTest, TheStartWindowTellsARefusedOrUnconfirmedWrite)
+{
+    answerSetup();
+    ui::click(button("imgSendSite_1"));
+    TestSession::deliver(t.link(), withCrc({17, 33, 0, 0}));
+    EXPECT_EQ(sendState(), "Sending the configuration: block 2 of 13");
+    TestSession::deliver(t.link(), withCrc({17, 93, 0, 0}));
+    EXPECT_EQ(sendState(), "The meter refused the configuration (answer 93 to block 2 of 13).");
+    EXPECT_FALSE(t.link().outstanding().open);
+
+    ui::click(t.start().imgSetup[1]);
+    answerSetup();
+    t.link().responseMs = 300;
+    ui::click(button("imgSendSite_1"));
+    EXPECT_EQ(sendState(), "Sending the configuration: block 1 of 13");
+    ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 5000));
+    EXPECT_EQ(t.dialogs->transcript(), QStringList{"Communication Failed: Work Offline?"});
+    EXPECT_EQ(sendState(), "The configuration was not confirmed: the meter did not answer block 1 of 13.");
+    EXPECT_TRUE(t.start().isVisible());
+}
+
+// Edits made in a setup window are marked in the menu; a setup read, a reload and a recall ask once
+// before they replace them (No: nothing happens), Back asks nothing, and after a send nothing is asked.
+TEST_F(ConfigTest, UnsentEditsAreAskedAboutBeforeTheyAreReplaced)
+{
+    using A = DialogService::Answer;
+    answerSetup();
+    QLabel* unsent = ui::ctl<QLabel>(*cfg, "lblUnsent");
+    EXPECT_FALSE(unsent->isVisible());
+    editName("EDITED");
+    EXPECT_TRUE(unsent->isVisible());
+    EXPECT_EQ(unsent->text(), "Edits not yet sent to the meter or stored");
+    const QString question = "Unsent Edits: The configuration has edits that were neither sent to the meter nor "
+                             "stored.\n%1 replaces them.\n\nGo on?";
+    const QString read = question.arg("Reading the meter's configuration"), recall = question.arg("Recalling a site file");
+
+    const QByteArray written = t.port->written();
+    t.dialogs->answers = {A::No, A::No};
+    ui::click(button("imgReload"));
+    ui::click(button("imgRecall_1"));
+    ui::click(button("imgBack"));
+    EXPECT_EQ(t.dialogs->transcript(), (QStringList{read, recall}));
+    EXPECT_TRUE(t.dialogs->fileAsked.isEmpty());
+    EXPECT_EQ(t.s().ImageValid, 1);
+    EXPECT_TRUE(t.start().isVisible());
+    t.dialogs->answers = {A::No};
+    ui::click(t.start().imgSetup[1]);
+    EXPECT_EQ(t.dialogs->transcript(), (QStringList{read, recall, read}));
+    EXPECT_TRUE(t.start().isVisible());
+    EXPECT_FALSE(cfg->isVisible());
+    EXPECT_EQ(t.port->written(), written) << "nothing sent";
+    EXPECT_EQ(t.s().GlobalCells.MeterName.text, "EDITED");
+
+    // Yes: the setup read replaces the edits with the meter's image.
+    t.dialogs->answers = {A::Yes};
+    ui::click(t.start().imgSetup[1]);
+    answerSetup();
+    EXPECT_EQ(QByteArray::fromStdString(t.s().GlobalCells.MeterName.text), qbytes(Bytes(image.begin(), image.begin() + 10)));
+    EXPECT_FALSE(unsent->isVisible());
+
+    // Yes: a recall takes the file, a reload the meter's image again.
+    QTemporaryDir dir;
+    Bytes fromFile = image;
+    std::fill_n(fromFile.begin(), 10, std::uint8_t{'F'});
+    ASSERT_TRUE(writeFile(dir.filePath("site.bin"), QByteArray("\1\3") + char(byteSum(fromFile)) + qbytes(fromFile)));
+    editName("EDITED");
+    t.dialogs->answers = {A::Yes};
+    t.dialogs->files = {dir.filePath("site.bin")};
+    ui::click(button("imgRecall_1"));
+    EXPECT_EQ(t.s().GlobalCells.MeterName.text, "FFFFFFFFFF");
+    EXPECT_FALSE(unsent->isVisible());
+    editName("EDITED");
+    t.dialogs->answers = {A::Yes};
+    ui::click(button("imgReload"));
+    EXPECT_EQ(t.port->written().right(8), kReadRequest);
+    answerRead();
+    EXPECT_EQ(t.s().ImageValid, 1);
+    EXPECT_FALSE(unsent->isVisible());
+    EXPECT_EQ(t.dialogs->asked.size(), 6);
+
+    // Sent: a setup read asks nothing.
+    editName("SENT");
+    ui::click(button("imgSendSite_1"));
+    ui::click(t.start().imgSetup[1]);
+    EXPECT_TRUE(cfg->isVisible());
+    EXPECT_EQ(t.dialogs->asked.size(), 6) << t.dialogs->transcript().join('\n').toStdString();
 }

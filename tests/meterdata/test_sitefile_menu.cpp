@@ -1,12 +1,13 @@
 // The configuration menu's store, recall and print through its controls, with scripted file
 // dialogs and no meter: the dialogs asked, the files written, the image, cells, labels and buttons
-// after each recall, and the failures the user is told about.
+// after each recall, the failures the user is told about, and the marks of offline work.
 
 #include "meterdata/frmConfig.h"
 #include "sitetest.h"
 #include "support/fakesession.h"
 #include "support/widgets.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -215,4 +216,35 @@ TEST_F(OfflineMenu, RecallOutcomes)
     EXPECT_EQ(t.port, nullptr);
     EXPECT_TRUE(t.start().isVisible());
     EXPECT_FALSE(cfg->isVisible());
+    EXPECT_EQ(ui::ctl<QLabel>(t.start(), "lblSendState")->text(),
+              "Nothing was sent: the recalled site file is short or damaged, and such a file is never sent.");
+}
+
+// Offline, the menu says so and names the site file it works from; the recall dialog's preselected
+// entry lists the ".bin" files Store writes. Send without an image says why nothing was sent.
+TEST_F(OfflineMenu, OfflineWorkIsMarkedAndRecallListsStoredSiteFiles)
+{
+    QLabel* work = ui::ctl<QLabel>(*cfg, "lblWorkState");
+    EXPECT_EQ(work->text(), "OFFLINE");
+    cfg->imgSendSite_Click();
+    EXPECT_EQ(ui::ctl<QLabel>(t.start(), "lblSendState")->text(),
+              "Nothing was sent: there is no complete configuration (read it from the meter or recall a whole site file).");
+    EXPECT_EQ(t.port, nullptr);
+
+    cfg->show();
+    ASSERT_TRUE(writeFile(path("factory.dna"), factorySiteFile()));
+    ASSERT_TRUE(writeFile(path("notes.txt"), "not a site file"));
+    recall(path("factory.dna"));
+    EXPECT_EQ(work->text(), "OFFLINE - Site file factory.dna");
+    t.dialogs->files = {path("site")};
+    click("imgStore_1");
+    recall(path("site.bin"));
+    EXPECT_EQ(work->text(), "OFFLINE - Site file site.bin");
+    EXPECT_EQ(t.s().ImageValid, 1);
+
+    const DialogService::FileRequest& asked = t.dialogs->fileAsked.last().request;
+    const QString entry = DialogService::qtFilters(asked.filter).value(asked.filterIndex - 1);
+    const QStringList patterns = entry.section('(', 1).section(')', 0, 0).split(' ');
+    EXPECT_EQ(QDir(dir.path()).entryList(patterns, QDir::Files, QDir::Name), (QStringList{"factory.dna", "site.bin"}))
+        << entry.toStdString();
 }
