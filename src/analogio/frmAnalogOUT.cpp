@@ -2,6 +2,7 @@
 
 #include "analogio/frmTrim.h"
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "dialogs/frmDiscard.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
@@ -228,21 +229,24 @@ bool frmAnalogOUT::Update_Buffer()
     };
     std::array<float, 2> values{m_buffer.low, m_buffer.high};
     const std::array<Box, 2> boxes = {{{txtLoFloat, "LOW END"}, {txtHifloat, "HIGH END"}}};
+    cellinput::Refusals refused;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         // A box still showing what the load put there, in the same unit, keeps the record's value
         // (the rounded text would not give it back to the last bit).
-        if (boxes[i].box->text() == m_loadedText[i] && m_factor == m_loadedFactor)
+        const bool sameUnit = m_factor == m_loadedFactor;
+        if (boxes[i].box->text() == m_loadedText[i] && sameUnit)
             continue;
         const std::optional<double> v = cellinput::Checked(boxes[i].box->text(), m_factor, cellinput::kAnySingle);
-        if (!v) {
-            m_session.dialogs().inform(cellinput::RefusedText(QString::fromLatin1(boxes[i].field), boxes[i].box->text(),
-                                                              cellinput::kAnySingle, m_factor),
-                                       windowTitle());
-            boxes[i].box->setFocus();
-            return false;
-        }
-        values[i] = static_cast<float>(*v);
+        if (v)
+            values[i] = static_cast<float>(*v);
+        else
+            refused.add(boxes[i].box,
+                        cellinput::RefusedLine(QString::fromLatin1(boxes[i].field), boxes[i].box->text(),
+                                               cellinput::kAnySingle, m_factor),
+                        sameUnit ? m_loadedText[i] : vbtext::FormatSingle(values[i] / m_factor, kValuePicture));
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return false;
     const int index = cmbParam->currentIndex();
     m_buffer.status = index >= 1 ? 1 : 0;
     m_buffer.quantity = index >= 1 ? static_cast<std::uint32_t>(index - 1) : 0;

@@ -36,13 +36,18 @@ std::optional<double> Checked(const QString& text, double scale, Range range)
     return v;
 }
 
-QString RefusedText(const QString& field, const QString& text, Range range, double scale)
+QString RefusedLine(const QString& field, const QString& text, Range range, double scale)
 {
     const QString shown = text.trimmed().isEmpty() ? QStringLiteral("(nothing)") : QStringLiteral("\"%1\"").arg(text.trimmed());
     if (!HoldsNumber(text))
-        return QStringLiteral("%1: %2 is not a number.\nThe old value is kept.").arg(field, shown);
-    return QStringLiteral("%1: %2 is outside the range %3 to %4.\nThe old value is kept.")
+        return QStringLiteral("%1: %2 is not a number.").arg(field, shown);
+    return QStringLiteral("%1: %2 is outside the range %3 to %4.")
         .arg(field, shown, vbtext::CStrDouble(range.min / scale), vbtext::CStrDouble(range.max / scale));
+}
+
+QString KeptText(int refused)
+{
+    return refused == 1 ? QStringLiteral("The old value is kept.") : QStringLiteral("The old values are kept.");
 }
 
 bool Store(modData::ParameterCell& cell, const QString& text, double scale, Range range)

@@ -5,7 +5,8 @@
 // that holds no number at all, or whose value would not fit its cell (a byte above 255, a negative
 // diameter, a word overflowing), or that is not finite, is refused: the window tells the user which
 // box it is and keeps the cell's old value. Nothing a user types ever puts NaN, an infinity or a
-// wrapped integer into the image.
+// wrapped integer into the image. The boxes refused in one attempt are named in one message and
+// show their old values again (refusals.h).
 
 #include "meterdata/parametercell.h"
 
@@ -34,8 +35,11 @@ bool HoldsNumber(const QString& text);
 // value is finite and inside the range; else nothing.
 std::optional<double> Checked(const QString& text, double scale, Range range);
 
-// The message shown when a box's text is refused: names the field and what was typed.
-QString RefusedText(const QString& field, const QString& text, Range range, double scale = 1.0);
+// The line that names a refused box's field and what was typed ("Density: \"kg\" is not a
+// number.").
+QString RefusedLine(const QString& field, const QString& text, Range range, double scale = 1.0);
+// The sentence that closes a message of refused boxes: the cells keep their values.
+QString KeptText(int refused);
 
 // Stores a checked value into a cell of its kind (integers rounded half to even). Returns false,
 // leaving the cell unchanged, when the value is refused or the cell is text.

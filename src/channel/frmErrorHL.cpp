@@ -1,6 +1,7 @@
 #include "channel/frmErrorHL.h"
 
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
@@ -153,33 +154,36 @@ void frmErrorHL::imgBack_Click()
         return;
     }
     modData::ChannelRecord& c = record();
-    auto refuse = [this](QLineEdit* box, const QString& text) {
-        m_session.dialogs().inform(text, windowTitle());
-        box->setFocus();
-    };
+    // Every box is checked before any is stored; a refused box shows the text the window put
+    // there again.
+    cellinput::Refusals refused;
 
-    // The flow limits: a box the user left as shown keeps its stored velocity.
+    // The flow limits: a box the user left as shown keeps its stored velocity. A refused one shows
+    // the stored limit again, whatever was typed before.
     const double a = area();
     std::array<std::optional<float>, 2> velocity;
     for (int i = 0; i < 2; ++i) {
-        const FlowBox& b = m_flowBoxes[static_cast<std::size_t>(i)];
+        FlowBox& b = m_flowBoxes[static_cast<std::size_t>(i)];
         const bool edited = b.box->text() != b.shown;
         if (!edited && !b.flow)
             continue;
-        if (!(a > 0.0)) {
-            refuse(b.box, QStringLiteral("%1: the pipe inside diameter is 0, so a flow rate cannot be taken as a "
-                                         "velocity.\nThe old value is kept.")
-                              .arg(b.label->text()));
-            return;
-        }
         const std::optional<double> flow =
             edited ? cellinput::Checked(b.box->text(), m_factor, cellinput::kAnySingle) : b.flow;
-        const double v = flow ? *flow / a : 0.0;
-        if (!flow || !std::isfinite(v) || std::fabs(v) > cellinput::kAnySingle.max) {
-            refuse(b.box, cellinput::RefusedText(b.label->text(), b.box->text(), cellinput::kAnySingle, m_factor / a));
-            return;
+        const double v = flow && a > 0.0 ? *flow / a : 0.0;
+        QString line;
+        if (!(a > 0.0))
+            line = QStringLiteral("%1: the pipe inside diameter is 0, so a flow rate cannot be taken as a velocity.")
+                       .arg(b.label->text());
+        else if (!flow || !std::isfinite(v) || std::fabs(v) > cellinput::kAnySingle.max)
+            line = cellinput::RefusedLine(b.label->text(), b.box->text(), cellinput::kAnySingle, m_factor / a);
+        if (line.isEmpty()) {
+            velocity[static_cast<std::size_t>(i)] = static_cast<float>(v);
+            continue;
         }
-        velocity[static_cast<std::size_t>(i)] = static_cast<float>(v);
+        b.flow.reset();
+        b.shown = vbtext::FormatSingle(static_cast<float>(static_cast<double>(storedVelocity(i)) * a / m_factor),
+                                       kFlowPicture);
+        refused.add(b.box, line, b.shown);
     }
 
     // The other boxes: one still showing what the window put there keeps its cell as stored (a
@@ -190,11 +194,10 @@ void frmErrorHL::imgBack_Click()
     const QString strength = txtMinAS->text();
     const double minSignal = (140.0 - vbtext::Val(strength)) * 5.0;
     const long long minSignalWord = vbtext::RoundHalfEven(minSignal);
-    if (edited(0, txtMinAS) && (!cellinput::HoldsNumber(strength) || !std::isfinite(minSignal) ||
-                                minSignalWord < kLimitWord.min || minSignalWord > kLimitWord.max)) {
-        refuse(txtMinAS, cellinput::RefusedText(lblMinAS->text(), strength, kStrengthTyped));
-        return;
-    }
+    const bool strengthEdited = edited(0, txtMinAS);
+    if (strengthEdited && (!cellinput::HoldsNumber(strength) || !std::isfinite(minSignal) ||
+                           minSignalWord < kLimitWord.min || minSignalWord > kLimitWord.max))
+        refused.add(txtMinAS, cellinput::RefusedLine(lblMinAS->text(), strength, kStrengthTyped), m_loaded[0]);
 
     struct Field {
         QLineEdit* box;
@@ -209,18 +212,18 @@ void frmErrorHL::imgBack_Click()
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         values[i] = *f.cell;
-        if (edited(i + 1, f.box) && !cellinput::Store(values[i], f.box->text(), 1.0, f.range)) {
-            refuse(f.box, cellinput::RefusedText(f.label->text(), f.box->text(), f.range));
-            return;
-        }
+        if (edited(i + 1, f.box) && !cellinput::Store(values[i], f.box->text(), 1.0, f.range))
+            refused.add(f.box, cellinput::RefusedLine(f.label->text(), f.box->text(), f.range), m_loaded[i + 1]);
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return;
 
     // Every box holds a value that can be stored.
     if (velocity[0])
         c.MaxVel.f = *velocity[0];
     if (velocity[1])
         c.MinVel.f = *velocity[1];
-    if (edited(0, txtMinAS))
+    if (strengthEdited)
         c.MinSignal.u = static_cast<std::uint32_t>(minSignalWord);
     for (std::size_t i = 0; i < fields.size(); ++i)
         modData::CopyCellValue(*fields[i].cell, values[i]);

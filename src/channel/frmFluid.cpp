@@ -1,6 +1,7 @@
 #include "channel/frmFluid.h"
 
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
 #include "platform/twips.h"
@@ -67,44 +68,57 @@ void frmFluid::buildControls()
     connect(imgBack, &QAbstractButton::clicked, this, &frmFluid::imgBack_Click);
 }
 
+namespace {
+// A box of the window: its cell, the factors from stored to shown and back, and its picture.
+struct Field {
+    QLineEdit* box;
+    QLabel* label;
+    modData::ParameterCell* cell;
+    double shownPerStored;
+    double scale; // stored per shown
+    const char* picture;
+
+    QString shown() const
+    {
+        return vbtext::FormatSingle(static_cast<float>(static_cast<double>(cell->f) * shownPerStored),
+                                    QString::fromLatin1(picture));
+    }
+};
+
+std::array<Field, 3> Fields(frmFluid& w, modData::ChannelRecord& c)
+{
+    return {{{w.txtDensity, w.lblDensity, &c.FluidDensity, 1.0, 1.0, "####0.00"},
+             {w.txtDynVisc, w.lblDynVisc, &c.FluidViscosity, 1e6, 1e-6, "###0.00"},
+             {w.txtVOS, w.lblVOS, &c.FluidVOS, 1.0, 1.0, "####.00"}}};
+}
+} // namespace
+
 void frmFluid::Fill_Boxes(int channel)
 {
     if (channel < 0 || channel >= modData::ChannelCount)
         return;
     m_channel = channel;
-    const modData::ChannelRecord& c = m_session.ChannelCells[static_cast<std::size_t>(channel)];
-    txtDensity->setText(vbtext::FormatSingle(c.FluidDensity.f, QStringLiteral("####0.00")));
-    txtDynVisc->setText(
-        vbtext::FormatSingle(static_cast<float>(static_cast<double>(c.FluidViscosity.f) * 1e6), QStringLiteral("###0.00")));
-    txtVOS->setText(vbtext::FormatSingle(c.FluidVOS.f, QStringLiteral("####.00")));
+    for (const Field& f : Fields(*this, m_session.ChannelCells[static_cast<std::size_t>(channel)]))
+        f.box->setText(f.shown());
     show();
     raise();
 }
 
 void frmFluid::imgBack_Click()
 {
-    modData::ChannelRecord& c = m_session.ChannelCells[static_cast<std::size_t>(m_channel)];
-    struct Field {
-        QLineEdit* box;
-        QLabel* label;
-        modData::ParameterCell* cell;
-        double scale;
-    };
-    const std::array<Field, 3> fields = {{{txtDensity, lblDensity, &c.FluidDensity, 1.0},
-                                          {txtDynVisc, lblDynVisc, &c.FluidViscosity, 1e-6},
-                                          {txtVOS, lblVOS, &c.FluidVOS, 1.0}}};
+    const std::array<Field, 3> fields = Fields(*this, m_session.ChannelCells[static_cast<std::size_t>(m_channel)]);
     // Every box is checked before any is stored: one bad box stores nothing.
     std::array<modData::ParameterCell, 3> values;
+    cellinput::Refusals refused;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         values[i] = *f.cell;
-        if (!cellinput::Store(values[i], f.box->text(), f.scale, cellinput::kPositive)) {
-            m_session.dialogs().inform(cellinput::RefusedText(f.label->text(), f.box->text(), cellinput::kPositive, f.scale),
-                                       windowTitle());
-            f.box->setFocus();
-            return;
-        }
+        if (!cellinput::Store(values[i], f.box->text(), f.scale, cellinput::kPositive))
+            refused.add(f.box, cellinput::RefusedLine(f.label->text(), f.box->text(), cellinput::kPositive, f.scale),
+                        f.shown());
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return;
     for (std::size_t i = 0; i < fields.size(); ++i)
         modData::CopyCellValue(*fields[i].cell, values[i]);
     // FluidKind stays as it was.

@@ -1,6 +1,7 @@
 #include "channel/frmPLC.h"
 
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "dialogs/frmDiscard.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
@@ -318,8 +319,12 @@ bool frmPLC::captureEdits()
         const std::optional<double> v = cellinput::Checked(txtData->text(), m_factor, cellinput::kAnySingle);
         const bool shown = m_shownMode == ModeTotal || m_shownMode == ModePulse;
         if (!v && shown) {
-            m_session.dialogs().inform(
-                cellinput::RefusedText(lblVar->text(), txtData->text(), cellinput::kAnySingle, m_factor), windowTitle());
+            cellinput::Refusals refused;
+            refused.add(txtData, cellinput::RefusedLine(lblVar->text(), txtData->text(), cellinput::kAnySingle, m_factor),
+                        m_factor == m_loadedFactor
+                            ? m_loadedText
+                            : vbtext::FormatSingle(m_loaded.LogicValue[0].f / m_factor, kValuePicture));
+            refused.tell(m_session.dialogs(), windowTitle());
             return false;
         }
         if (v)

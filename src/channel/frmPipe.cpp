@@ -3,6 +3,7 @@
 #include "channel/cellinput.h"
 #include "channel/frmSPXdcr.h"
 #include "channel/frmXducer.h"
+#include "channel/refusals.h"
 #include "channel/spacing.h"
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
@@ -222,39 +223,67 @@ bool frmPipe::shownUnchanged(const QLineEdit& box, const QString& shown) const
     return m_factor == m_shownFactor && box.text() == shown;
 }
 
-void frmPipe::refuse(const QString& field, const QLineEdit& box, double scale)
+void frmPipe::refuse(cellinput::Refusals& refused, const QString& field, QLineEdit& box, double scale)
 {
-    m_session.dialogs().inform(cellinput::RefusedText(field, box.text(), kLength, scale), windowTitle());
+    refused.add(&box, cellinput::RefusedLine(field, box.text(), kLength, scale), keptText(box));
 }
 
-std::optional<frmPipe::PipeBoxes> frmPipe::readPipe(bool keepShown)
+QString frmPipe::keptText(const QLineEdit& box)
+{
+    const modData::ChannelRecord& r = channel();
+    struct Kept {
+        const QLineEdit* box;
+        const QString& shown;
+        float metres;
+        const char* picture; // as a change of unit shows it
+    };
+    const Kept all[] = {{txtOD, m_shownOD, r.PipeID.f + 2.0f * r.WallThick.f, "##0.000"},
+                        {txtWall, m_shownWall, r.WallThick.f, "##0.0000"},
+                        {txtSpace, m_shownSpace, r.Spacing.f, "##0.000"}};
+    for (const Kept& k : all) {
+        if (k.box == &box)
+            return m_factor == m_shownFactor ? k.shown
+                                             : vbtext::FormatSingle(k.metres / m_factor, QString::fromLatin1(k.picture));
+    }
+    return box.text();
+}
+
+std::optional<frmPipe::PipeBoxes> frmPipe::readPipe(bool keepShown, cellinput::Refusals& refused)
 {
     const double scale = spacing::MetresPerUnit(m_factor);
     const modData::ChannelRecord& r = channel();
     PipeBoxes b{static_cast<double>(r.PipeID.f) + 2.0 * static_cast<double>(r.WallThick.f),
                 static_cast<double>(r.WallThick.f), !keepShown || !shownUnchanged(*txtOD, m_shownOD),
                 !keepShown || !shownUnchanged(*txtWall, m_shownWall)};
+    bool read = true;
     if (b.outsideChanged) {
         const std::optional<double> v = cellinput::Checked(txtOD->text(), scale, kLength);
-        if (!v) {
-            refuse(QStringLiteral("Outside diameter"), *txtOD, scale);
-            return std::nullopt;
+        if (v) {
+            b.outside = *v;
+        } else {
+            refuse(refused, QStringLiteral("Outside diameter"), *txtOD, scale);
+            read = false;
         }
-        b.outside = *v;
     }
     if (b.wallChanged) {
         const std::optional<double> v = cellinput::Checked(txtWall->text(), scale, kLength);
-        if (!v) {
-            refuse(QStringLiteral("Wall thickness"), *txtWall, scale);
-            return std::nullopt;
+        if (v) {
+            b.wall = *v;
+        } else {
+            refuse(refused, QStringLiteral("Wall thickness"), *txtWall, scale);
+            read = false;
         }
-        b.wall = *v;
     }
+    if (!read)
+        return std::nullopt;
     if ((b.outsideChanged || b.wallChanged) && !(static_cast<float>(b.outside - 2.0 * b.wall) > 0.0f)) {
-        m_session.dialogs().inform(QStringLiteral("Wall thickness: \"%1\" leaves no inside diameter: the wall must be "
-                                                  "less than half the outside diameter \"%2\".\nThe old value is kept.")
-                                       .arg(txtWall->text().trimmed(), txtOD->text().trimmed()),
-                                   windowTitle());
+        // The two boxes go back together: the pair they keep has an inside diameter.
+        refused.add(txtWall,
+                    QStringLiteral("Wall thickness: \"%1\" leaves no inside diameter: the wall must be less than half "
+                                   "the outside diameter \"%2\".")
+                        .arg(txtWall->text().trimmed(), txtOD->text().trimmed()),
+                    keptText(*txtWall));
+        refused.add(txtOD, QString(), keptText(*txtOD));
         return std::nullopt;
     }
     return b;
@@ -262,8 +291,9 @@ std::optional<frmPipe::PipeBoxes> frmPipe::readPipe(bool keepShown)
 
 void frmPipe::cmdCalcSpace_Click()
 {
-    const std::optional<PipeBoxes> pipe = readPipe(false);
-    if (!pipe)
+    cellinput::Refusals refused;
+    const std::optional<PipeBoxes> pipe = readPipe(false, refused);
+    if (refused.tell(m_session.dialogs(), windowTitle()) || !pipe)
         return;
     const modData::ChannelRecord& r = channel();
     spacing::PipeGeometry g;
@@ -298,18 +328,17 @@ void frmPipe::cmdCalcSpace_Click()
 
 bool frmPipe::storeBoxes()
 {
-    const std::optional<PipeBoxes> pipe = readPipe(true);
-    if (!pipe)
-        return false;
+    cellinput::Refusals refused;
+    const std::optional<PipeBoxes> pipe = readPipe(true, refused);
     const double scale = spacing::MetresPerUnit(m_factor);
     std::optional<double> space;
     if (!shownUnchanged(*txtSpace, m_shownSpace)) {
         space = cellinput::Checked(txtSpace->text(), scale, kLength);
-        if (!space) {
-            refuse(QStringLiteral("Spacing"), *txtSpace, scale);
-            return false;
-        }
+        if (!space)
+            refuse(refused, QStringLiteral("Spacing"), *txtSpace, scale);
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()) || !pipe)
+        return false;
     modData::ChannelRecord& r = channel();
     if (pipe->outsideChanged || pipe->wallChanged)
         r.PipeID.f = static_cast<float>(pipe->outside - 2.0 * pipe->wall);

@@ -17,6 +17,10 @@ class QLineEdit;
 class QPushButton;
 class Session;
 
+namespace cellinput {
+class Refusals;
+}
+
 // A picture of the sound path through the pipe for one or two traverses; the chosen one carries a
 // single-line border (BorderStyle 1, else 0).
 class TraversePicture : public PictureButton {
@@ -88,12 +92,15 @@ private:
         bool wallChanged;
     };
     // The outside diameter and wall in metres. With keepShown, a box still showing what it
-    // opened with gives its cell's value. Nothing, after telling the user, when a box cannot be
-    // read or the wall leaves no inside diameter.
-    std::optional<PipeBoxes> readPipe(bool keepShown);
+    // opened with gives its cell's value. Nothing, with the boxes noted in refused, when a box
+    // cannot be read or the wall leaves no inside diameter.
+    std::optional<PipeBoxes> readPipe(bool keepShown, cellinput::Refusals& refused);
     // The back's store; false, storing nothing, when a box is refused.
     bool storeBoxes();
-    void refuse(const QString& field, const QLineEdit& box, double scale);
+    void refuse(cellinput::Refusals& refused, const QString& field, QLineEdit& box, double scale);
+    // The text of the value a refused box keeps: as the window showed it, or in the unit chosen
+    // since.
+    QString keptText(const QLineEdit& box);
     bool shownUnchanged(const QLineEdit& box, const QString& shown) const;
 
     Session& m_session;

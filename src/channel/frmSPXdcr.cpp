@@ -4,6 +4,7 @@
 #include "channel/frmPipe.h"
 #include "channel/frmSpool.h"
 #include "channel/frmXducer.h"
+#include "channel/refusals.h"
 #include "channel/spacing.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
@@ -163,16 +164,16 @@ bool frmSPXdcr::storeBoxes()
     std::array<Typed, 3> typed{{{txtwdelay, m_shownDelay, kDelay, "Delay", {}},
                                 {txtWangle, m_shownAngle, kAngle, "Angle", {}},
                                 {txtWSpeed, m_shownSpeed, kWedgeSpeed, "Speed", {}}}};
+    cellinput::Refusals refused;
     for (Typed& t : typed) {
         if (t.box->text() == t.shown)
             continue;
         t.value = cellinput::Checked(t.box->text(), 1.0, t.range);
-        if (!t.value) {
-            m_session.dialogs().inform(cellinput::RefusedText(QString::fromLatin1(t.field), t.box->text(), t.range),
-                                       windowTitle());
-            return false;
-        }
+        if (!t.value)
+            refused.add(t.box, cellinput::RefusedLine(QString::fromLatin1(t.field), t.box->text(), t.range), t.shown);
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return false;
     modData::ChannelRecord& r = channel();
     const int i = cmbFreq->currentIndex();
     const std::uint16_t kHz = i >= 0 && i < static_cast<int>(kFrequencies.size()) && i != kDefaultFrequency

@@ -1,6 +1,7 @@
 #include "channel/frmSPinputs.h"
 
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
 #include "platform/boxrows.h"
@@ -21,6 +22,17 @@ constexpr int kRowHeight = 315;
 constexpr BoxRows kRows{120, 1800, 2040, 1200, 240, 450, kRowHeight};
 constexpr int kBoxLeft = kRows.boxLeft;
 constexpr int kBoxWidth = kRows.boxWidth;
+
+// A cell as its box shows it: integers plainly (words as the meter's signed integers), the
+// cut-off as the single's own text.
+QString shown(const modData::ParameterCell& c)
+{
+    switch (c.kind) {
+    case modData::CellKind::FloatCell: return vbtext::CStrSingle(c.f);
+    case modData::CellKind::WordCell: return QString::number(cellinput::SignedWord(c.u));
+    default: return QString::number(c.u);
+    }
+}
 } // namespace
 
 frmSPinputs::frmSPinputs(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
@@ -59,12 +71,12 @@ void frmSPinputs::LoadSP()
         return;
     const modData::ChannelRecord& c = m_session.ChannelCells[static_cast<std::size_t>(Channel)];
     optOscope->setChecked(c.SigMode.u == kOscopeMode);
-    txtThresh->setText(QString::number(c.Threshold.u));
-    txtOver->setText(QString::number(c.AntiJitter.u));
-    txtCutoff->setText(vbtext::CStrSingle(c.CutOff.f));
-    txtPulseWidth->setText(QString::number(c.PulseWidth.u));
-    txtPsize->setText(QString::number(cellinput::SignedWord(c.ParticleIndex.u)));
-    txtPload->setText(QString::number(cellinput::SignedWord(c.LoadingIndex.u)));
+    txtThresh->setText(shown(c.Threshold));
+    txtOver->setText(shown(c.AntiJitter));
+    txtCutoff->setText(shown(c.CutOff));
+    txtPulseWidth->setText(shown(c.PulseWidth));
+    txtPsize->setText(shown(c.ParticleIndex));
+    txtPload->setText(shown(c.LoadingIndex));
     show();
     raise();
 }
@@ -91,15 +103,15 @@ void frmSPinputs::imgBack_Click()
                                           {txtPload, lblPload, &c.LoadingIndex, cellinput::kSignedWord}}};
     // Every box is checked before any is stored: one bad box stores nothing.
     std::array<modData::ParameterCell, 6> values;
+    cellinput::Refusals refused;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         values[i] = *f.cell;
-        if (!cellinput::Store(values[i], f.box->text(), 1.0, f.range)) {
-            m_session.dialogs().inform(cellinput::RefusedText(f.label->text(), f.box->text(), f.range), windowTitle());
-            f.box->setFocus();
-            return;
-        }
+        if (!cellinput::Store(values[i], f.box->text(), 1.0, f.range))
+            refused.add(f.box, cellinput::RefusedLine(f.label->text(), f.box->text(), f.range), shown(*f.cell));
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return;
     c.SigMode.u = optOscope->isChecked() ? kOscopeMode : kNormalMode;
     for (std::size_t i = 0; i < fields.size(); ++i)
         modData::CopyCellValue(*fields[i].cell, values[i]);

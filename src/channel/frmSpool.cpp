@@ -3,6 +3,7 @@
 #include "channel/cellinput.h"
 #include "channel/frmSPXdcr.h"
 #include "channel/frmXducer.h"
+#include "channel/refusals.h"
 #include "channel/spacing.h"
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
@@ -122,17 +123,19 @@ bool frmSpool::storeBoxes()
     const double scale = spacing::MetresPerUnit(m_factor);
     const std::array<Box, 3> all = boxes();
     std::array<std::optional<double>, 3> typed;
+    cellinput::Refusals refused;
     for (std::size_t i = 0; i < all.size(); ++i) {
         const Box& b = all[i];
-        if (m_factor == m_shownFactor && b.box->text() == m_shown[i])
+        const bool sameUnit = m_factor == m_shownFactor;
+        if (sameUnit && b.box->text() == m_shown[i])
             continue;
         typed[i] = cellinput::Checked(b.box->text(), scale, kLength);
-        if (!typed[i]) {
-            m_session.dialogs().inform(
-                cellinput::RefusedText(QString::fromLatin1(b.field), b.box->text(), kLength, scale), windowTitle());
-            return false;
-        }
+        if (!typed[i])
+            refused.add(b.box, cellinput::RefusedLine(QString::fromLatin1(b.field), b.box->text(), kLength, scale),
+                        sameUnit ? m_shown[i] : vbtext::FormatSingle(b.cell->f / m_factor, kPicture));
     }
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return false;
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (typed[i])
             all[i].cell->f = static_cast<float>(*typed[i]);

@@ -1,6 +1,7 @@
 #include "channel/frmXY.h"
 
 #include "channel/cellinput.h"
+#include "channel/refusals.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "meterdata/unitcombo.h"
@@ -111,6 +112,7 @@ void frmXY::buildControls()
     connect(imgAdd, &QAbstractButton::clicked, this, &frmXY::imgAdd_Click);
     connect(imgOK, &QAbstractButton::clicked, this, &frmXY::imgOK_Click);
     connect(imgCancel, &QAbstractButton::clicked, this, &frmXY::imgCancel_Click);
+    m_entered = {txtXData->text(), txtYData->text()};
 }
 
 void frmXY::Setform()
@@ -233,16 +235,16 @@ void frmXY::imgAdd_Click()
         return;
     }
     const cellinput::Range any = cellinput::kAnySingle;
+    cellinput::Refusals refused;
     const std::optional<double> x = cellinput::Checked(txtXData->text(), m_factor, any);
-    if (!x) {
-        m_session.dialogs().inform(cellinput::RefusedText(lblXtext->text(), txtXData->text(), any, m_factor), caption);
-        return;
-    }
+    if (!x)
+        refused.add(txtXData, cellinput::RefusedLine(lblXtext->text(), txtXData->text(), any, m_factor), m_entered[0]);
     std::optional<double> y = cellinput::Checked(txtYData->text(), 1.0, any);
-    if (!y) {
-        m_session.dialogs().inform(cellinput::RefusedText(lblFact->text(), txtYData->text(), any), caption);
+    if (!y)
+        refused.add(txtYData, cellinput::RefusedLine(lblFact->text(), txtYData->text(), any), m_entered[1]);
+    if (refused.tell(m_session.dialogs(), caption))
         return;
-    }
+    m_entered = {txtXData->text(), txtYData->text()};
     if (optError[0]->isChecked())
         y = (100.0 - *y) / 100.0;
     m_table.add(static_cast<float>(*x), static_cast<float>(*y));
@@ -257,13 +259,14 @@ void frmXY::imgRemove_Click(int row)
 
 void frmXY::imgOK_Click()
 {
-    const std::optional<double> factor = cellinput::Checked(txtFixCal->text(), 1.0, cellinput::kAnySingle);
-    if (!factor) {
-        m_session.dialogs().inform(cellinput::RefusedText(Label3->text(), txtFixCal->text(), cellinput::kAnySingle),
-                                   windowTitle());
-        return;
-    }
     modData::ChannelRecord& r = m_session.ChannelCells[static_cast<std::size_t>(m_channel)];
+    const std::optional<double> factor = cellinput::Checked(txtFixCal->text(), 1.0, cellinput::kAnySingle);
+    cellinput::Refusals refused;
+    if (!factor)
+        refused.add(txtFixCal, cellinput::RefusedLine(Label3->text(), txtFixCal->text(), cellinput::kAnySingle),
+                    vbtext::CStrSingle(r.CalFactor.f));
+    if (refused.tell(m_session.dialogs(), windowTitle()))
+        return;
     r.CalFactor.f = static_cast<float>(*factor);
     m_table.store(r);
     r.CalTableKind.u = m_table.count == 0 ? NoTable : chkReynods->isChecked() ? ReynoldsTable : FlowTable;

@@ -78,4 +78,7 @@ private:
     int m_channel = 0;
     caltable::Table m_table;
     float m_factor = 1.0f;
+    // The entry boxes' texts of the last point added (at first, their design texts): what a
+    // refused entry shows again.
+    std::array<QString, 2> m_entered;
 };

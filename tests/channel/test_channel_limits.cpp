@@ -250,6 +250,18 @@ TEST(SignalWindow, StoredFormsAndRefusedInput)
     EXPECT_EQ(cs.t.dialogs->asked.size(), bad.size());
     EXPECT_TRUE(cs.t.dialogs->asked.last().text.startsWith("Loading Index"));
     EXPECT_TRUE(ChangedBytes(before, cs.encoded()).empty());
+
+    // Two refused boxes of one back: one message with a line for each, and both show the values
+    // their cells keep again; a good box typed with them keeps its text.
+    w.LoadSP();
+    type(w, {{"txtThresh", "256"}, {"txtCutoff", "0.03"}, {"txtPload", "abc"}});
+    ui::click(w.imgBack);
+    ASSERT_EQ(cs.t.dialogs->asked.size(), bad.size() + 1);
+    EXPECT_EQ(cs.t.dialogs->asked.last().text, "Threshold: \"256\" is outside the range 0 to 255.\n"
+                                                "Loading Index: \"abc\" is not a number.\nThe old values are kept.");
+    EXPECT_EQ(texts(w, {"txtThresh", "txtCutoff", "txtPload"}), QStringList({"62", "0.03", "32767"}));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(ChangedBytes(before, cs.encoded()).empty());
 }
 
 TEST(ResponseWindow, CodesPerChannelWithOneAndTwoChannels)

@@ -252,9 +252,12 @@ TEST_F(Geometry, SpecialTransducerStoresItsValuesAndOpensTheGeometryWindow)
     for (auto [name, text, field] :
          {std::tuple{"txtWSpeed", "0", "Speed"}, {"txtwdelay", "-1", "Delay"}, {"txtWangle", "x", "Angle"}}) {
         open<frmSPXdcr>(0);
+        const QString kept = shown(x, name);
         type(x, name, text);
         pick(x, "cmbFreq", "    2 MHz");
         click(x, "imgBack");
+        EXPECT_EQ(shown(x, name), kept) << "the refused text stays on screen";
+        type(x, name, text);
         x.close(); // the frame cannot close it either
         EXPECT_TRUE(x.isVisible());
         EXPECT_TRUE(told(QStringLiteral("Special Transducer: %1: ").arg(field), 2));
