@@ -77,6 +77,7 @@ TEST(ChannelSetupWithSimulator, EditsReachTheMeterInTheirOwnCellsAndASiteFileKee
     s.ChannelCells[1].XducerType.u = 1;
     s.GlobalCells.MeterName.text = "OTHER";
     m.t.dialogs->files = {m.dir.filePath("plant3.bin")};
+    m.t.dialogs->answers = {DialogService::Answer::Yes}; // the scrambled cells are unsent edits: replace them
     ui::click(ui::ctl<PictureButton>(menu, "imgRecall_1"));
     ui::click(menu.imgChannel[1]);
     ui::pick(x.cmbChannel, "Chan B");
@@ -87,7 +88,8 @@ TEST(ChannelSetupWithSimulator, EditsReachTheMeterInTheirOwnCellsAndASiteFileKee
     ui::click(menu.imgGlobal[1]);
     EXPECT_EQ(g.txtGval[0]->text(), "PLANT 3");
     EXPECT_EQ(g.lstNumChan->currentRow(), 1);
-    EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
+    ASSERT_EQ(m.t.dialogs->asked.size(), 1) << m.t.dialogs->transcript().join('\n').toStdString();
+    EXPECT_EQ(m.t.dialogs->asked[0].title, "Unsent Edits");
 }
 
 TEST(ChannelLimitsWithSimulator, EditsOnChannelAReachTheMeterAndNothingElse)
