@@ -48,6 +48,8 @@ bool DataLogFile::writePending(Outcome& outcome)
             outcome.error = error;
             return false;
         }
+        if (b.fileName == m_fileName)
+            m_rowsWritten += b.rows;
         m_pending.removeFirst();
     }
     return true;

@@ -29,8 +29,14 @@ public:
     };
 
     // The file chosen at Start; rows of later flushes go to it.
-    void SetFileName(const QString& fileName) { m_fileName = fileName; }
+    void SetFileName(const QString& fileName)
+    {
+        m_fileName = fileName;
+        m_rowsWritten = 0;
+    }
     QString FileName() const { return m_fileName; }
+    // Rows now in the chosen file since it was chosen.
+    int RowsWritten() const { return m_rowsWritten; }
 
     // Appends the header line to the chosen file. Blocks kept from earlier failed flushes are tried
     // first. False when the header could not be written.
@@ -63,4 +69,5 @@ private:
     QString m_fileName;
     QList<QByteArray> m_rows;  // each a whole line with its CR LF
     QList<Block> m_pending;    // blocks waiting for their file
+    int m_rowsWritten = 0;
 };

@@ -4,6 +4,8 @@
 #include "link/commands.h"
 #include "monitor/chartsurface.h"
 #include "monitor/portlostcaption.h"
+#include "monitor/recordinglabel.h"
+#include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
 #include "platform/twips.h"
 
@@ -13,7 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -38,6 +45,17 @@ constexpr int kButtonWidth = 1440;
 constexpr int kChartRow1 = 5040;
 constexpr int kChartRow2 = 5400;
 constexpr int kScaleLabelHeight = 210;
+// Columns of the chart controls: left quantities, left axis, right quantities, right axis.
+constexpr int kChartLeftWidth = 1800;
+constexpr int kChartLeftAxis = 2700;
+constexpr int kChartRight = 4080;
+constexpr int kChartRightWidth = 1980;
+constexpr int kChartRightAxis = 6120;
+constexpr int kChartAxisWidth = 1200;
+constexpr int kScaleButtonWidth = 420;
+constexpr int kChartGap = 60;
+// The recording line, below the values.
+constexpr int kRecordingTop = 4200;
 
 constexpr int row(int r) { return kRowTop + r * kRowStep; }
 
@@ -80,39 +98,42 @@ frmLog::~frmLog()
 
 void frmLog::buildControls()
 {
-    setFixedSize(twips::rect(0, 0, kFormWidth, kHeightOne).size());
+    Content = new QWidget;
+    Content->setObjectName(QStringLiteral("Content"));
+    Content->installEventFilter(this);
+    Form = new QWidget(Content);
+    Form->setObjectName(QStringLiteral("Form"));
+    View = windowfit::Wrap(*this, *Content);
 
-    // The drawing surface lies under every control and spans the tallest window.
-    Surface = new ChartSurface(this);
+    // The drawing surface lies under every control of the form and spans its tallest size.
+    Surface = new ChartSurface(Form);
     Surface->setObjectName(QStringLiteral("Surface"));
     Surface->resize(twips::rect(0, 0, kFormWidth, kHeightPlot).size());
 
-    auto caption = [this](const char* name, const char* text, int top) {
-        auto* l = new QLabel(QString::fromLatin1(text), this);
+    // Captions end where the form's caption column ends; a caption wider than the column reaches
+    // into the margin left of the form, which is made as wide as the widest one needs.
+    std::vector<std::pair<QLabel*, int>> captions;
+    auto caption = [this, &captions](const char* name, const char* text, int top) {
+        auto* l = new QLabel(QString::fromLatin1(text), Content);
         l->setObjectName(QLatin1String(name));
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        twips::place(l, kCaptionLeft, top, kCaptionWidth, kBoxHeight);
-        // A long caption takes a smaller font rather than losing its first letters.
-        QFont f = l->font();
-        while (QFontMetrics(f).horizontalAdvance(l->text()) > l->width() && f.pointSizeF() > 6)
-            f.setPointSizeF(f.pointSizeF() - 0.5);
-        l->setFont(f);
+        captions.emplace_back(l, top);
         return l;
     };
     auto box = [this](const QString& name) {
-        auto* t = new QLineEdit(this);
+        auto* t = new QLineEdit(Form);
         t->setObjectName(name);
         t->setReadOnly(true);
         return t;
     };
     auto unitLabel = [this](const char* name, const char* text, int top) {
-        auto* l = new QLabel(QString::fromLatin1(text), this);
+        auto* l = new QLabel(QString::fromLatin1(text), Form);
         l->setObjectName(QLatin1String(name));
-        twips::place(l, kColumn2, top, kUnitWidth, kBoxHeight);
+        twips::place(l, kColumn2, top, std::max(kUnitWidth, twips::textWidth(l, l->text())), kBoxHeight);
         return l;
     };
     auto combo = [this](const char* name) {
-        auto* c = new QComboBox(this);
+        auto* c = new QComboBox(Form);
         c->setObjectName(QLatin1String(name));
         return c;
     };
@@ -132,6 +153,10 @@ void frmLog::buildControls()
     tmrUpDate->setInterval(100);
     tmrUpDate->setTimerType(Qt::PreciseTimer);
     connect(tmrUpDate, &QTimer::timeout, this, &frmLog::tmrUpDate_Timer);
+    tmrFlush = new QTimer(this);
+    tmrFlush->setObjectName(QStringLiteral("tmrFlush"));
+    tmrFlush->setSingleShot(true);
+    connect(tmrFlush, &QTimer::timeout, this, &frmLog::tmrFlush_Timer);
 
     caption("lblFlowRate", "Flow Rate", row(RowFlow));
     caption("lblVelocity", "Acoustic Velocity", row(RowVOS));
@@ -142,6 +167,15 @@ void frmLog::buildControls()
     caption("lblTotal", "Batch Total", row(RowTotal));
     caption("lblTime", "Batch Time", row(RowTime));
     caption("lblAVG", "AVG", row(RowAvg));
+    int captionWidth = twips::toPixels(kCaptionWidth);
+    for (const auto& [l, top] : captions)
+        captionWidth = std::max(captionWidth, l->fontMetrics().horizontalAdvance(l->text()) + 2);
+    m_margin = captionWidth - twips::toPixels(kCaptionWidth);
+    Form->move(m_margin, 0);
+    for (const auto& [l, top] : captions) {
+        l->setGeometry(m_margin + twips::toPixels(kCaptionLeft + kCaptionWidth) - captionWidth, twips::toPixels(top),
+                       captionWidth, twips::toPixels(kBoxHeight));
+    }
 
     for (int i = 0; i < 2; ++i) {
         const auto k = static_cast<std::size_t>(i);
@@ -152,10 +186,13 @@ void frmLog::buildControls()
         txtSize[k] = box(indexed("txtSize", i));
         txtAbsorb[k] = box(indexed("txtAbsorb", i));
         txtTotal[k] = box(indexed("txtTotal", i));
-        lblAlarm[k] = new QLabel(QStringLiteral("ALARM"), this);
+        lblAlarm[k] = new QLabel(QStringLiteral("ALARM"), Form);
         lblAlarm[k]->setObjectName(indexed("lblAlarm", i));
         lblAlarm[k]->setAlignment(Qt::AlignCenter);
-        lblAlarm[k]->setStyleSheet(QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; font-weight: bold; }"));
+        QFont bold = lblAlarm[k]->font();
+        bold.setBold(true);
+        lblAlarm[k]->setFont(bold);
+        lblAlarm[k]->setStyleSheet(QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
         lblAlarm[k]->hide();
     }
     txtTotalTime = box(QStringLiteral("txtTotalTime"));
@@ -172,7 +209,7 @@ void frmLog::buildControls()
     lblsec = unitLabel("lblsec", "sec", row(RowTime));
 
     auto button = [this](const QString& name, const char* text, int left, int top, int width) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        auto* b = new QPushButton(QString::fromLatin1(text), Form);
         b->setObjectName(name);
         twips::place(b, left, top, width, kBoxHeight + 60);
         return b;
@@ -182,38 +219,44 @@ void frmLog::buildControls()
     cmdStartStop = button(QStringLiteral("cmdStartStop"), "Start Batch", kButtonLeft, row(RowSize), kButtonWidth);
     cmdClear = button(QStringLiteral("cmdClear"), "Clear Total", kButtonLeft, row(RowTotal), kButtonWidth);
 
-    auto check = [this](const QString& name, const char* text, int left, int top, int width) {
-        auto* c = new QCheckBox(QString::fromLatin1(text), this);
+    auto check = [this](const QString& name, const char* text) {
+        auto* c = new QCheckBox(QString::fromLatin1(text), Form);
         c->setObjectName(name);
-        twips::place(c, left, top, width, kBoxHeight);
         return c;
     };
-    chkPlot = check(QStringLiteral("chkPlot"), "Plot Data", kButtonLeft, row(RowAlarm), kButtonWidth);
-
-    chkLData[0] = check(indexed("chkLData", 0), "Flow Rate", kFrameLeft, kChartRow1, 1800);
-    chkLData[1] = check(indexed("chkLData", 1), "Reynolds Number", kFrameLeft, kChartRow2, 1800);
-    chkBPolarL = check(QStringLiteral("chkBPolarL"), "Bi Polar", 2700, kChartRow1, 1200);
-    cmdLscale[0] = button(indexed("cmdLscale", 0), "+", 2700, kChartRow2 - 30, 420);
-    cmdLscale[1] = button(indexed("cmdLscale", 1), "-", 3180, kChartRow2 - 30, 420);
-    chkRData[0] = check(indexed("chkRData", 0), "Acoustic Velocity", 4080, kChartRow1, 1980);
-    chkRData[1] = check(indexed("chkRData", 1), "Particle Size", 4080, kChartRow2, 1980);
-    chkBPolarR = check(QStringLiteral("chkBPolarR"), "Bi Polar", 6120, kChartRow1, 1200);
-    cmdRscale[0] = button(indexed("cmdRscale", 0), "+", 6120, kChartRow2 - 30, 420);
-    cmdRscale[1] = button(indexed("cmdRscale", 1), "-", 6600, kChartRow2 - 30, 420);
+    chkPlot = check(QStringLiteral("chkPlot"), "Plot Data");
+    twips::place(chkPlot, kButtonLeft, row(RowAlarm), kButtonWidth, kBoxHeight);
+    chkLData[0] = check(indexed("chkLData", 0), "Flow Rate");
+    chkLData[1] = check(indexed("chkLData", 1), "Reynolds Number");
+    chkBPolarL = check(QStringLiteral("chkBPolarL"), "Bi Polar");
+    cmdLscale[0] = button(indexed("cmdLscale", 0), "+", 0, 0, kScaleButtonWidth);
+    cmdLscale[1] = button(indexed("cmdLscale", 1), "-", 0, 0, kScaleButtonWidth);
+    chkRData[0] = check(indexed("chkRData", 0), "Acoustic Velocity");
+    chkRData[1] = check(indexed("chkRData", 1), "Particle Size");
+    chkBPolarR = check(QStringLiteral("chkBPolarR"), "Bi Polar");
+    cmdRscale[0] = button(indexed("cmdRscale", 0), "+", 0, 0, kScaleButtonWidth);
+    cmdRscale[1] = button(indexed("cmdRscale", 1), "-", 0, 0, kScaleButtonWidth);
+    placeChartControls();
     chkLData[0]->setChecked(true);
     chkRData[0]->setChecked(true);
 
-    shpFlow = new FrameShape(this);
+    lblRecording = new QLabel(Form);
+    lblRecording->setObjectName(QStringLiteral("lblRecording"));
+    twips::place(lblRecording, kCaptionLeft, kRecordingTop, kFormWidth - 2 * kCaptionLeft, kBoxHeight);
+    lblRecording->hide();
+
+    shpFlow = new FrameShape(Form);
     shpFlow->setObjectName(QStringLiteral("shpFlow"));
     twips::place(shpFlow, kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight);
     shpFlow->hide();
 
+    // Left of the frame the scale labels may reach into the caption margin.
     for (int k = 0; k < 5; ++k) {
         const auto i = static_cast<std::size_t>(k);
-        LblLScale[i] = new QLabel(this);
+        LblLScale[i] = new QLabel(Content);
         LblLScale[i]->setObjectName(indexed("LblLScale", k));
         LblLScale[i]->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        LblRScale[i] = new QLabel(this);
+        LblRScale[i] = new QLabel(Form);
         LblRScale[i]->setObjectName(indexed("LblRScale", k));
         LblRScale[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
@@ -242,9 +285,45 @@ void frmLog::buildControls()
     }
 }
 
+void frmLog::placeChartControls()
+{
+    // Four columns above the frame, each at its place or, where the one before needs more room at
+    // the window's font, right after it: the left quantities, the left axis, the right quantities
+    // (the widest of their captions), the right axis.
+    const auto need = [](QCheckBox* c, const QString& text) {
+        const QString was = c->text();
+        c->setText(text);
+        const int width = twips::fromPixels(c->sizeHint().width() + 2, twips::screenDpi());
+        c->setText(was);
+        return width;
+    };
+    const int axisWidth = 2 * kScaleButtonWidth + kChartGap;
+    int left = kFrameLeft;
+    int width =
+        std::max({kChartLeftWidth, need(chkLData[0], chkLData[0]->text()), need(chkLData[1], chkLData[1]->text())});
+    twips::place(chkLData[0], left, kChartRow1, width, kBoxHeight);
+    twips::place(chkLData[1], left, kChartRow2, width, kBoxHeight);
+    left = std::max(kChartLeftAxis, left + width + kChartGap);
+    width = std::max({kChartAxisWidth, axisWidth, need(chkBPolarL, chkBPolarL->text())});
+    twips::place(chkBPolarL, left, kChartRow1, width, kBoxHeight);
+    twips::place(cmdLscale[0], left, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+    twips::place(cmdLscale[1], left + kScaleButtonWidth + kChartGap, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+    left = std::max(kChartRight, left + width + kChartGap);
+    width = std::max({kChartRightWidth, need(chkRData[0], QStringLiteral("Acoustic Velocity")),
+                      need(chkRData[0], QStringLiteral("Flow Rate CH B")), need(chkRData[1], chkRData[1]->text())});
+    twips::place(chkRData[0], left, kChartRow1, width, kBoxHeight);
+    twips::place(chkRData[1], left, kChartRow2, width, kBoxHeight);
+    left = std::max(kChartRightAxis, left + width + kChartGap);
+    width = std::max({kChartAxisWidth, axisWidth, need(chkBPolarR, chkBPolarR->text())});
+    twips::place(chkBPolarR, left, kChartRow1, width, kBoxHeight);
+    twips::place(cmdRscale[0], left, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+    twips::place(cmdRscale[1], left + kScaleButtonWidth + kChartGap, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+}
+
 stripchart::Frame frmLog::ChartFrame() const
 {
-    return {twips::left(shpFlow), twips::top(shpFlow), kFrameWidth, kFrameHeight};
+    return {twips::left(shpFlow), twips::top(shpFlow), kFrameWidth + m_chartGrowth.width(),
+            kFrameHeight + m_chartGrowth.height()};
 }
 
 void frmLog::Form_Load()
@@ -285,7 +364,48 @@ void frmLog::Form_Load()
 
 void frmLog::setFormHeight(int twipsHeight)
 {
-    setFixedSize(twips::toPixels(kFormWidth), twips::toPixels(twipsHeight));
+    m_formHeight = twipsHeight;
+    windowfit::Fit(*this, *View, QSize(m_margin + twips::toPixels(kFormWidth), twips::toPixels(twipsHeight)),
+                   chkPlot->isChecked());
+    layoutForm();
+}
+
+void frmLog::layoutForm()
+{
+    const QSize own(twips::toPixels(kFormWidth), twips::toPixels(m_formHeight));
+    const QSize size = chkPlot->isChecked() ? own.expandedTo(Content->size() - QSize(m_margin, 0)) : own;
+    Form->resize(size);
+    Surface->resize(size.expandedTo(twips::rect(0, 0, kFormWidth, kHeightPlot).size()));
+
+    const QSize chart = chkPlot->isChecked()
+                            ? (size - twips::rect(0, 0, kFormWidth, kHeightPlot).size()).expandedTo(QSize(0, 0))
+                            : QSize(0, 0);
+    const double dpi = twips::screenDpi();
+    const QSize growth(twips::fromPixels(chart.width(), dpi), twips::fromPixels(chart.height(), dpi));
+    if (growth == m_chartGrowth)
+        return;
+    // A frame of another size starts a new chart.
+    m_chartGrowth = growth;
+    twips::place(shpFlow, kFrameLeft, kFrameTop, kFrameWidth + growth.width(), kFrameHeight + growth.height());
+    DrawLeftScale();
+    DrawRightScale();
+    Pen.Restart(ChartFrame());
+    clearChart();
+}
+
+void frmLog::setVisible(bool visible)
+{
+    // Sized for the screen it opens on.
+    if (visible && !isVisible() && View)
+        setFormHeight(m_formHeight);
+    QWidget::setVisible(visible);
+}
+
+bool frmLog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Content && event->type() == QEvent::Resize)
+        layoutForm();
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmLog::setBoxColour(QLineEdit* box, QRgb colour)
@@ -394,6 +514,9 @@ void frmLog::Setform()
     }
 
     LogRows.AddRow(livedata::RowLine(Clock(), Values, txtTotalTime->text(), txtTotal[0]->text(), txtTotal[1]->text()));
+    // The first row of a block waits no longer than the flush delay for its file.
+    if (LogRows.RowCount() == 1 && SaveAnswer == 6 && Logging == 1)
+        tmrFlush->start(FlushDelayMs);
 
     m_session.PollBusy = 0;
     if (Logging == 1)
@@ -405,7 +528,21 @@ void frmLog::Setform()
 
 void frmLog::flushRows(bool tellLater)
 {
+    tmrFlush->stop();
     m_flushNotice.Report(LogRows.FlushLog(SaveAnswer == 6 && Logging == 1), tellLater);
+    showRecording();
+}
+
+void frmLog::tmrFlush_Timer()
+{
+    // The rows collected so far go to the file now; the next block goes on from here.
+    if (SaveAnswer == 6 && Logging == 1)
+        flushRows(false);
+}
+
+void frmLog::showRecording()
+{
+    recordinglabel::Show(*lblRecording, LogRows, SaveAnswer == 6 && Logging == 1);
 }
 
 void frmLog::cmdStart_Click()
@@ -438,6 +575,7 @@ void frmLog::cmdStart_Click()
         cmdStart->setText(QStringLiteral("Start"));
         Logging = 0;
     }
+    showRecording();
 }
 
 void frmLog::stopLog()
@@ -446,6 +584,7 @@ void frmLog::stopLog()
     Logging = 0;
     tmrUpDate->stop();
     cmdStart->setText(QStringLiteral("Start"));
+    showRecording();
 }
 
 void frmLog::cmdClose_Click()
@@ -502,7 +641,14 @@ void frmLog::cmbChan_Click()
         }
         twips::place(txtTotal[k], left + kTotalShift, row(RowTotal), kTotalWidth, kBoxHeight);
         txtTotal[k]->show();
-        twips::place(lblAlarm[k], left, row(RowAlarm), kBoxWidth, kBoxHeight);
+        // The alarm row has no caption and nothing right of the values: an alarm as wide as its
+        // longest text needs reaches right of its column, or left of it for channel A beside B.
+        int width = kBoxWidth;
+        for (const QString& text : {QStringLiteral("ALARM"), livedata::AlarmCaption(1), livedata::AlarmCaption(2),
+                                    livedata::AlarmCaption(3)})
+            width = std::max(width, twips::textWidth(lblAlarm[k], text) + 120);
+        const bool besideB = chan == 2 && c == 0;
+        twips::place(lblAlarm[k], besideB ? left + kBoxWidth - width : left, row(RowAlarm), width, kBoxHeight);
     };
     const auto hideChannel = [&](int c) {
         const auto k = static_cast<std::size_t>(c);
@@ -614,7 +760,9 @@ void frmLog::DrawLeftScale()
     const stripchart::Axis axis{LeftFullScale, chkBPolarL->isChecked()};
     for (int k = 0; k < 5; ++k) {
         QLabel* l = LblLScale[static_cast<std::size_t>(k)];
-        twips::place(l, 60, stripchart::LabelTop(k, f), f.Left - 120, kScaleLabelHeight);
+        // From the content's left edge to just before the frame.
+        l->setGeometry(0, twips::toPixels(stripchart::LabelTop(k, f)), m_margin + twips::toPixels(f.Left - 60),
+                       twips::toPixels(kScaleLabelHeight));
         l->setText(stripchart::LabelCaption(k, axis, QString::fromLatin1(stripchart::kLeftPicture)));
     }
 }
@@ -623,9 +771,10 @@ void frmLog::DrawRightScale()
 {
     const stripchart::Frame f = ChartFrame();
     const stripchart::Axis axis{RightFullScale, chkBPolarR->isChecked()};
+    const int formWidth = std::max(kFormWidth, twips::fromPixels(Form->width(), twips::screenDpi()));
     for (int k = 0; k < 5; ++k) {
         QLabel* l = LblRScale[static_cast<std::size_t>(k)];
-        twips::place(l, f.Left + f.Width + 60, stripchart::LabelTop(k, f), kFormWidth - (f.Left + f.Width + 60),
+        twips::place(l, f.Left + f.Width + 60, stripchart::LabelTop(k, f), formWidth - (f.Left + f.Width + 60),
                      kScaleLabelHeight);
         l->setText(stripchart::LabelCaption(k, axis, QString::fromLatin1(stripchart::kRightPicture)));
     }

@@ -2,6 +2,11 @@
 // The live data log window ("SCADA Simulator"): polls the meter for live readings of channel A, B
 // or both, shows them, draws them as a two-trace strip chart, averages the flow over the meter's
 // gate, sends batch commands with the next poll, and records every reading to a data-log file.
+//
+// The controls stand on `Form` at their places in twips; the captions of the values stand left of
+// it, in a margin as wide as the window's font needs. Both lie on `Content`, which scrolls in `View`
+// when the window is smaller than its content. With the chart shown the window may be made larger,
+// and the chart frame grows with it.
 
 #include "monitor/datalogfile.h"
 #include "monitor/flushnotice.h"
@@ -22,6 +27,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 class Session;
 
@@ -74,6 +80,7 @@ public:
     void chkBPolarR_Click();
     void cmdLscale_Click(int index);
     void cmdRscale_Click(int index);
+    void tmrFlush_Timer();
     void Form_Unload();
 
     // One chart step with the left value L and the right value R.
@@ -118,6 +125,13 @@ public:
     FrameShape* shpFlow = nullptr;
     // The window's drawing surface, under the controls.
     ChartSurface* Surface = nullptr;
+    // Rows waiting in memory are written at the latest this long after the first of them.
+    QTimer* tmrFlush = nullptr;
+    // The file being recorded and the rows in it.
+    QLabel* lblRecording = nullptr;
+    QScrollArea* View = nullptr;
+    QWidget* Content = nullptr;
+    QWidget* Form = nullptr;
 
     // Window state.
     std::uint8_t PollChannel = 0;
@@ -139,6 +153,8 @@ public:
     // A poll period in milliseconds used instead of the chosen entry's; 0 in the program (tests
     // shorten the period with it).
     int PeriodOverrideMs = 0;
+    // Longest wait of a recorded row for its file, milliseconds.
+    int FlushDelayMs = 10000;
     int ChosenPeriod() const;
 
     // The clock that stamps each row (tests set their own).
@@ -146,13 +162,21 @@ public:
 
     stripchart::Frame ChartFrame() const;
 
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void placeChartControls();
     void Form_Load();
     void setFormHeight(int twipsHeight);
+    // Sizes the form for the content beside the caption margin: the chart takes what the window
+    // gives beyond the form's own size.
+    void layoutForm();
+    void showRecording();
     void setBoxColour(QLineEdit* box, QRgb colour);
     void clearChart();
     // Ends the block of rows; a failure is told once (after the current answer when tellLater).
@@ -161,4 +185,7 @@ private:
 
     Session& m_session;
     FlushNotice m_flushNotice;
+    int m_formHeight = kHeightOne; // twips
+    int m_margin = 0;              // pixels left of the form, for the captions
+    QSize m_chartGrowth{0, 0};     // twips the chart frame has grown by
 };

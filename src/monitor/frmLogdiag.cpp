@@ -5,6 +5,8 @@
 #include "monitor/diaglog.h"
 #include "monitor/frmplt.h"
 #include "monitor/portlostcaption.h"
+#include "monitor/recordinglabel.h"
+#include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "platform/twips.h"
@@ -14,18 +16,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
-// Value grid, twips: two columns of captions and boxes.
+// Value grid, twips: two columns of captions and boxes. A caption column is at least this wide,
+// wider where a caption needs it at the window's font.
 constexpr int kGridTop = 720;
 constexpr int kRowStep = 420;
 constexpr int kBoxHeight = 300;
 constexpr int kBoxWidth = 1200;
 constexpr int kCaptionWidth = 1680;
-constexpr int kCaptionLeft[2] = {0, 3000};
-constexpr int kBoxLeft[2] = {1740, 4740};
+constexpr int kGap = 60;
+// The recording line, under the grid.
+constexpr int kRecordingTop = 3660;
 
 // Boxes by column and row: column 0 the times, counts, strength and saturation; column 1 the
 // triggers and wave figures, ending with the lead/lag pair.
@@ -65,13 +73,15 @@ frmLogdiag::~frmLogdiag()
 
 void frmLogdiag::buildControls()
 {
-    setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
+    Content = new QWidget;
+    Content->setObjectName(QStringLiteral("Content"));
+    View = windowfit::Wrap(*this, *Content);
 
-    cmbChan = new QComboBox(this);
+    cmbChan = new QComboBox(Content);
     cmbChan->setObjectName(QStringLiteral("cmbChan"));
     cmbChan->addItems({QStringLiteral("CHAN A"), QStringLiteral("CHAN B")});
     twips::place(cmbChan, 120, 150, 1440, kBoxHeight);
-    cmbUpdate = new QComboBox(this);
+    cmbUpdate = new QComboBox(Content);
     cmbUpdate->setObjectName(QStringLiteral("cmbUpdate"));
     cmbUpdate->addItem(QStringLiteral("20 Hz"), 50);
     cmbUpdate->addItem(QStringLiteral("10 Hz"), 100);
@@ -84,48 +94,63 @@ void frmLogdiag::buildControls()
     tmrUpDate->setTimerType(Qt::PreciseTimer);
     connect(tmrUpDate, &QTimer::timeout, this, &frmLogdiag::tmrUpDate_Timer);
 
-    cmdStart = new QPushButton(QStringLiteral("Start"), this);
+    cmdStart = new QPushButton(QStringLiteral("Start"), Content);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
     twips::place(cmdStart, 3060, 120, 1080, 360);
-    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose = new QPushButton(QStringLiteral("Close"), Content);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     twips::place(cmdClose, 4260, 120, 1080, 360);
-    imgSig = createPictureButton(this, QStringLiteral("imgSig"), "signal", 5460, 90, 1020, 420);
+    imgSig = createPictureButton(Content, QStringLiteral("imgSig"), "signal", 5460, 90, 1020, 420);
 
-    const auto caption = [this](const QString& name, const char* text, int column, int top) {
-        auto* l = new QLabel(QString::fromLatin1(text), this);
-        l->setObjectName(name);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        twips::place(l, kCaptionLeft[column], top, kCaptionWidth, kBoxHeight);
-        return l;
-    };
+    tmrFlush = new QTimer(this);
+    tmrFlush->setObjectName(QStringLiteral("tmrFlush"));
+    tmrFlush->setSingleShot(true);
+    connect(tmrFlush, &QTimer::timeout, this, &frmLogdiag::tmrFlush_Timer);
+
     for (int i = 0; i < diaglog::kBoxes; ++i) {
-        auto* t = new QLineEdit(this);
+        auto* t = new QLineEdit(Content);
         t->setObjectName(indexed("txtDATA", i));
         t->setReadOnly(true);
         txtDATA[static_cast<std::size_t>(i)] = t;
     }
     const auto& captions = diaglog::Captions();
+    int left = 0;
     for (int column = 0; column < 2; ++column) {
+        std::vector<std::pair<QLabel*, int>> placed;
+        int captionWidth = kCaptionWidth;
         for (std::size_t r = 0; r < kGrid[0].size(); ++r) {
             const int box = kGrid[static_cast<std::size_t>(column)][r];
             const auto b = static_cast<std::size_t>(box);
+            const bool trigger = box == kTrigUp || box == kTrigDown;
+            auto* l = new QLabel(QString::fromLatin1(captions[b]), Content);
+            l->setObjectName(trigger ? indexed("Tri", box == kTrigUp ? 0 : 1) : indexed("lbldata", box));
+            l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            (trigger ? Tri[box == kTrigUp ? 0 : 1] : lbldata[b]) = l;
+            placed.emplace_back(l, box);
+            captionWidth = std::max(captionWidth, twips::textWidth(l, l->text()));
+        }
+        const int boxLeft = left + captionWidth + kGap;
+        for (std::size_t r = 0; r < placed.size(); ++r) {
+            const auto [l, box] = placed[r];
+            const auto b = static_cast<std::size_t>(box);
             const int top = kGridTop + static_cast<int>(r) * kRowStep;
-            const char* text = captions[b];
-            if (box == kTrigUp || box == kTrigDown)
-                Tri[box == kTrigUp ? 0 : 1] = caption(indexed("Tri", box == kTrigUp ? 0 : 1), text, column, top);
-            else
-                lbldata[b] = caption(indexed("lbldata", box), text, column, top);
+            twips::place(l, left, top, captionWidth, kBoxHeight);
             if (box == kLeadLag) {
                 // Lead/lag: two boxes side by side.
-                twips::place(txtDATA[b], kBoxLeft[column], top, kBoxWidth / 2 - 30, kBoxHeight);
-                twips::place(txtDATA[kLeadLagSecond], kBoxLeft[column] + kBoxWidth / 2 + 30, top, kBoxWidth / 2 - 30,
-                             kBoxHeight);
+                twips::place(txtDATA[b], boxLeft, top, kBoxWidth / 2 - 30, kBoxHeight);
+                twips::place(txtDATA[kLeadLagSecond], boxLeft + kBoxWidth / 2 + 30, top, kBoxWidth / 2 - 30, kBoxHeight);
             } else {
-                twips::place(txtDATA[b], kBoxLeft[column], top, kBoxWidth, kBoxHeight);
+                twips::place(txtDATA[b], boxLeft, top, kBoxWidth, kBoxHeight);
             }
         }
+        left = boxLeft + kBoxWidth + kGap;
     }
+    m_formWidth = std::max(kFormWidth, left + kGap);
+
+    lblRecording = new QLabel(Content);
+    lblRecording->setObjectName(QStringLiteral("lblRecording"));
+    twips::place(lblRecording, 120, kRecordingTop, m_formWidth - 240, kBoxHeight);
+    lblRecording->hide();
 
     connect(cmbUpdate, &QComboBox::activated, this, [this] { cmbUpdate_Click(); });
     connect(cmdStart, &QPushButton::clicked, this, &frmLogdiag::cmdStart_Click);
@@ -171,6 +196,8 @@ void frmLogdiag::Setformdiag()
             DiagRows.AddRow(diaglog::RowLine(boxes));
             if (DiagRowIndex() >= DataLogFile::kDiagBlockRows)
                 flushRows(true);
+            else if (DiagRowIndex() == 1)
+                tmrFlush->start(FlushDelayMs); // the first row of a block waits no longer than this
         }
     }
     m_session.PollBusy = 0;
@@ -188,7 +215,28 @@ void frmLogdiag::cmbUpdate_Click()
 
 void frmLogdiag::flushRows(bool tellLater)
 {
+    tmrFlush->stop();
     m_flushNotice.Report(DiagRows.FlushLog(SaveAnswer == 6), tellLater);
+    showRecording();
+}
+
+void frmLogdiag::tmrFlush_Timer()
+{
+    // The rows collected so far go to the file now; the next block goes on from here.
+    flushRows(false);
+}
+
+void frmLogdiag::showRecording()
+{
+    recordinglabel::Show(*lblRecording, DiagRows, SaveAnswer == 6 && DiagState != 0);
+}
+
+void frmLogdiag::setVisible(bool visible)
+{
+    // Sized for the screen it opens on.
+    if (visible && !isVisible() && View)
+        windowfit::Fit(*this, *View, twips::rect(0, 0, m_formWidth, kFormHeight).size(), false);
+    QWidget::setVisible(visible);
 }
 
 void frmLogdiag::cmdStart_Click()
@@ -218,6 +266,7 @@ void frmLogdiag::cmdStart_Click()
     tmrUpDate->start();
     DiagState = 1;
     cmdStart->setText(QStringLiteral("Pause"));
+    showRecording();
 }
 
 void frmLogdiag::stopLog()

@@ -5,6 +5,7 @@
 #include "meterdata/sitefile.h"
 #include "monitor/chartsurface.h"
 #include "monitor/datalogfile.h"
+#include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
@@ -15,19 +16,26 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
 // Left column: channel, buttons, lamps, figures and the boxes no operation fills; right: the two
-// graphs. Twips.
+// graphs. Twips; the column is wider where its captions need it at the window's font, and the
+// graphs take what the window gives beyond the content's own size.
 constexpr int kLeft = 120;
 constexpr int kColumnWidth = 3480;
 constexpr int kBoxHeight = 300;
-constexpr int kGraphLeft = 3720;
+constexpr int kGap = 60;
+constexpr int kRowCaptionWidth = 780; // "GAIN", "TRG", "SAT"
+constexpr int kFigureWidth = 900;
+constexpr int kSpareCaptionWidth = 2280;
+constexpr int kSpareBoxWidth = 1140;
 constexpr int kGraphTop[2] = {120, 4800};
-constexpr int kGraphWidth = 8760;
-constexpr int kGraphHeight = 4560;
+constexpr int kGraphGap = kGraphTop[1] - kGraphTop[0] - frmplt::kGraphHeight;
 
 QString indexed(const char* name, int i)
 {
@@ -51,32 +59,40 @@ frmplt::~frmplt() = default;
 
 void frmplt::buildControls()
 {
-    setFixedSize(twips::rect(0, 0, kFormWidth, kFormHeight).size());
-    Surface = new ChartSurface(this);
+    Content = new QWidget;
+    Content->setObjectName(QStringLiteral("Content"));
+    Content->installEventFilter(this);
+    View = windowfit::Wrap(*this, *Content);
+    Surface = new ChartSurface(Content);
     Surface->setObjectName(QStringLiteral("Surface"));
 
     const auto label = [this](const QString& name, const char* text, int left, int top, int width) {
-        auto* l = new QLabel(QString::fromLatin1(text), this);
+        auto* l = new QLabel(QString::fromLatin1(text), Content);
         l->setObjectName(name);
-        twips::place(l, left, top, width, kBoxHeight);
+        twips::place(l, left, top, std::max(width, twips::textWidth(l, l->text())), kBoxHeight);
         return l;
     };
     const auto button = [this](const char* name, const char* text, int top) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        auto* b = new QPushButton(QString::fromLatin1(text), Content);
         b->setObjectName(QLatin1String(name));
         twips::place(b, kLeft, top, kColumnWidth, 420);
         return b;
     };
     const auto box = [this](const QString& name, int left, int top, int width) {
-        auto* t = new QLineEdit(this);
+        auto* t = new QLineEdit(Content);
         t->setObjectName(name);
         t->setReadOnly(true);
         twips::place(t, left, top, width, kBoxHeight);
         return t;
     };
+    // Twips the widest of the texts needs.
+    const auto needed = [this](int least, std::initializer_list<const char*> texts) {
+        for (const char* text : texts)
+            least = std::max(least, twips::textWidth(this, QString::fromLatin1(text)));
+        return least;
+    };
 
-    label(QStringLiteral("lblChan"), "Select Channel", kLeft, 90, kColumnWidth);
-    lstChan = new QListWidget(this);
+    lstChan = new QListWidget(Content);
     lstChan->setObjectName(QStringLiteral("lstChan"));
     lstChan->addItems({QStringLiteral("CHAN 1"), QStringLiteral("CHAN 2")});
     twips::place(lstChan, kLeft, 390, kColumnWidth, 560);
@@ -86,44 +102,54 @@ void frmplt::buildControls()
     cmdClose = button("cmdClose", "Close", 2070);
 
     for (int i = 0; i < 5; ++i) {
-        auto* lamp = new Shape(this);
+        auto* lamp = new Shape(Content);
         lamp->setObjectName(indexed("shpStatus", i));
         twips::place(lamp, kLeft + i * 540, 2640, 420, 240);
         shpStatus[static_cast<std::size_t>(i)] = lamp;
     }
 
-    label(QStringLiteral("lblGain"), "GAIN", kLeft, 3060, 780);
-    txtDiag[0] = box(indexed("txtDiag", 0), 960, 3060, 900);
-    label(QStringLiteral("lbldB"), "dB", 1920, 3060, 600);
-    label(QStringLiteral("lblTrg"), "TRG", kLeft, 3480, 780);
-    txtDiag[1] = box(indexed("txtDiag", 1), 960, 3480, 900);
-    label(QStringLiteral("lblUp"), "UP", 960, 3840, 900);
-    label(QStringLiteral("lblDown"), "DOWN", 1920, 3840, 780);
-    label(QStringLiteral("lblSat"), "SAT", kLeft, 4140, 780);
-    txtDiag[2] = box(indexed("txtDiag", 2), 960, 4140, 900);
-    txtDiag[3] = box(indexed("txtDiag", 3), 1920, 4140, 780);
+    // The figures: a caption column, the upstream column, the downstream column.
+    const int up = kLeft + needed(kRowCaptionWidth, {"GAIN", "TRG", "SAT"}) + kGap;
+    const int down = up + kFigureWidth + kGap;
+    label(QStringLiteral("lblGain"), "GAIN", kLeft, 3060, up - kGap - kLeft);
+    txtDiag[0] = box(indexed("txtDiag", 0), up, 3060, kFigureWidth);
+    label(QStringLiteral("lbldB"), "dB", down, 3060, 600);
+    label(QStringLiteral("lblTrg"), "TRG", kLeft, 3480, up - kGap - kLeft);
+    txtDiag[1] = box(indexed("txtDiag", 1), up, 3480, kFigureWidth);
+    label(QStringLiteral("lblUp"), "UP", up, 3840, kFigureWidth);
+    const QLabel* lblDown = label(QStringLiteral("lblDown"), "DOWN", down, 3840, 780);
+    label(QStringLiteral("lblSat"), "SAT", kLeft, 4140, up - kGap - kLeft);
+    txtDiag[2] = box(indexed("txtDiag", 2), up, 4140, kFigureWidth);
+    txtDiag[3] = box(indexed("txtDiag", 3), down, 4140, 780);
+    int right = std::max(down + 780, twips::left(lblDown) + twips::fromPixels(lblDown->width(), twips::screenDpi()));
 
     // Figures the meter does not send yet: captions and empty boxes.
     const char* const spare[] = {"Upstream Intensity",  "Downstream Intensity", "Intensity Convergence",
                                  "Phase Convergience", "Harmonic Distortion",  "COVAR"};
+    const int spareBox =
+        kLeft + needed(kSpareCaptionWidth, {spare[0], spare[1], spare[2], spare[3], spare[4], spare[5]}) + kGap;
     for (int i = 0; i < 6; ++i) {
         const int top = 4560 + i * 420;
-        label(indexed("lblSpare", i), spare[i], kLeft, top, 2280);
-        box(indexed("txtSpare", i), kLeft + 2340, top, 1140);
+        label(indexed("lblSpare", i), spare[i], kLeft, top, spareBox - kGap - kLeft);
+        box(indexed("txtSpare", i), spareBox, top, kSpareBoxWidth);
     }
-    label(QStringLiteral("lblNotes"), "Notes:", kLeft, 7080, kColumnWidth);
-    txtNotes = new QTextEdit(this);
+    right = std::max({right, spareBox + kSpareBoxWidth, kLeft + kColumnWidth});
+    label(QStringLiteral("lblChan"), "Select Channel", kLeft, 90, right - kLeft);
+    label(QStringLiteral("lblNotes"), "Notes:", kLeft, 7080, right - kLeft);
+    txtNotes = new QTextEdit(Content);
     txtNotes->setObjectName(QStringLiteral("txtNotes"));
-    twips::place(txtNotes, kLeft, 7380, kColumnWidth, 1980);
+    twips::place(txtNotes, kLeft, 7380, right - kLeft, 1980);
 
+    m_graphLeft = right + 2 * kGap;
+    m_formWidth = m_graphLeft + kGraphWidth + kLeft;
     const char* const graphs[] = {"Upstream Signal", "Downstream Signal"};
     for (int g = 0; g < 2; ++g) {
-        auto* frame = new QGroupBox(QString::fromLatin1(graphs[g]), this);
+        auto* frame = new QGroupBox(QString::fromLatin1(graphs[g]), Content);
         frame->setObjectName(indexed("shpgraph", g));
         frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-        twips::place(frame, kGraphLeft, kGraphTop[g], kGraphWidth, kGraphHeight);
         shpgraph[static_cast<std::size_t>(g)] = frame;
     }
+    placeGraphs();
     Surface->lower();
 
     // Only a line the user picks counts: the current row the list takes by itself when it gets
@@ -139,7 +165,58 @@ void frmplt::buildControls()
 
 stripchart::Frame frmplt::GraphFrame(int g) const
 {
-    return {kGraphLeft, kGraphTop[g & 1], kGraphWidth, kGraphHeight};
+    const int height = kGraphHeight + m_graphGrowth.height() / 2;
+    const int top = g == 0 ? kGraphTop[0] : kGraphTop[0] + height + kGraphGap;
+    return {m_graphLeft, top, kGraphWidth + m_graphGrowth.width(), height};
+}
+
+QSize frmplt::ContentSize() const
+{
+    return twips::rect(0, 0, m_formWidth, kFormHeight).size();
+}
+
+void frmplt::placeGraphs()
+{
+    // The graphs take the content's size beyond its own: all of the width, half the height each.
+    const QSize extra = (Content->size() - ContentSize()).expandedTo(QSize(0, 0));
+    const double dpi = twips::screenDpi();
+    const QSize growth(twips::fromPixels(extra.width(), dpi), 2 * (twips::fromPixels(extra.height(), dpi) / 2));
+    Surface->resize(Content->size().expandedTo(ContentSize()));
+    if (growth == m_graphGrowth)
+        return;
+    m_graphGrowth = growth;
+    for (int g = 0; g < 2; ++g) {
+        const stripchart::Frame f = GraphFrame(g);
+        twips::place(shpgraph[static_cast<std::size_t>(g)], f.Left, f.Top, f.Width, f.Height);
+    }
+    // Frames of another size: the last pair is drawn again in them.
+    Surface->Clear();
+    if (m_drawn)
+        drawPair();
+}
+
+void frmplt::drawPair()
+{
+    m_drawn = true;
+    for (int g = 0; g < 2; ++g) {
+        const auto slot = static_cast<std::size_t>(g);
+        DrawGraph(g, Signals.SlotCount[slot], Signals.SignalSlots[slot].data());
+    }
+}
+
+void frmplt::setVisible(bool visible)
+{
+    // Sized for the screen it opens on.
+    if (visible && !isVisible() && View)
+        windowfit::Fit(*this, *View, ContentSize(), true);
+    QWidget::setVisible(visible);
+}
+
+bool frmplt::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Content && event->type() == QEvent::Resize)
+        placeGraphs();
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -157,6 +234,7 @@ void frmplt::lstChan_Click()
 void frmplt::cmdLive_Click()
 {
     Surface->Clear();
+    m_drawn = false;
     Downloading = true;
     // One poll at a time: a click while one is out leaves the running download as it is.
     if (!PollOutstanding)
@@ -224,10 +302,7 @@ void frmplt::PlotData()
     MarkerIndex = t.marker;
     // The poll leaves first: the meter prepares its answer while the pair is drawn.
     nextPoll();
-    for (int g = 0; g < 2; ++g) {
-        const auto slot = static_cast<std::size_t>(g);
-        DrawGraph(g, Signals.SlotCount[slot], Signals.SignalSlots[slot].data());
-    }
+    drawPair();
 }
 
 void frmplt::PlotMark()

@@ -2,7 +2,8 @@
 // The raw signal window ("Raw Acoustic Signals"): downloads the upstream and downstream waveforms
 // of one channel block by block, like an oscilloscope that keeps refreshing, draws each in its
 // frame with the trigger marker, shows the gain, trigger and saturation figures, and saves the
-// captured waveforms as a signal table.
+// captured waveforms as a signal table. The controls lie on `Content`, which scrolls in `View`
+// when the window is smaller than its content; a larger window gives the graphs more room.
 
 #include "monitor/signalplot.h"
 #include "monitor/stripchart.h"
@@ -18,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QTextEdit;
 class Session;
 class Shape;
@@ -25,8 +27,10 @@ class Shape;
 class frmplt : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kFormWidth = 12600;
+    // The content's height and each graph's own size, twips.
     static constexpr int kFormHeight = 9480;
+    static constexpr int kGraphWidth = 8760;
+    static constexpr int kGraphHeight = 4560;
     // Lamp colours (colour values: red in the low byte).
     static constexpr int kLampGreen = 65280;
     static constexpr int kLampYellow = 65535;
@@ -51,6 +55,8 @@ public:
     // Draws n samples into graph g (0 upstream, 1 downstream) with the marker.
     void DrawGraph(int g, int n, const std::int16_t* samples);
     stripchart::Frame GraphFrame(int g) const;
+    // The content's own size in pixels (the least the window scrolls over).
+    QSize ContentSize() const;
 
     // Control handlers. lstChan_Click takes the line the user picked (a selected one).
     void lstChan_Click();
@@ -70,6 +76,8 @@ public:
     QTextEdit* txtNotes = nullptr;
     // The window's drawing surface, under the controls.
     ChartSurface* Surface = nullptr;
+    QScrollArea* View = nullptr;
+    QWidget* Content = nullptr;
 
     // Window state.
     std::uint8_t SignalChannel = 1;
@@ -81,12 +89,23 @@ public:
     bool Downloading = false;
     bool PollOutstanding = false;
 
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void nextPoll();
+    // Places the graph frames for the content's size.
+    void placeGraphs();
+    // Draws slots 0 and 1 with the marker.
+    void drawPair();
 
     Session& m_session;
+    int m_graphLeft = 0;       // twips
+    int m_formWidth = 0;       // twips
+    QSize m_graphGrowth;       // twips the graphs have grown by, width and the two heights together
+    bool m_drawn = false;      // a pair has been drawn since the last click
 };

@@ -14,10 +14,12 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -146,7 +148,7 @@ TEST(DataLogWindow, OpensFromTheStartWindowAndLaysOutEachChannelChoice)
 
     // The chart check box opens and closes the chart.
     clickBox(w.chkPlot);
-    EXPECT_EQ(w.height(), px(16680));
+    EXPECT_EQ(w.Form->height(), px(16680));
     EXPECT_TRUE(w.shpFlow->isVisible());
     clickBox(w.chkPlot);
     EXPECT_FALSE(w.shpFlow->isVisible());
@@ -166,7 +168,7 @@ TEST(DataLogWindow, OpensFromTheStartWindowAndLaysOutEachChannelChoice)
         SCOPED_TRACE(c.chan);
         ui::pick(w.cmbChan, c.chan);
         const bool both = c.chan == 2;
-        EXPECT_EQ(w.height(), px(c.height));
+        EXPECT_EQ(w.Form->height(), px(c.height));
         for (std::size_t k = 0; k < 2; ++k) {
             const int x = k == 0 ? c.xA : c.xB;
             EXPECT_EQ(w.txtSize[k]->isVisible() ? w.txtSize[k]->x() : 0, x ? px(x) : 0) << k;
@@ -414,6 +416,43 @@ TEST(DataLogWindow, RecordsEveryAnswerToTheFileInBlocks)
     EXPECT_TRUE(w.LogRows.UnwrittenRows() == 0 && t.dialogs->asked.size() == 8);
 }
 
+TEST(DataLogWindow, RecordedRowsReachTheFileWithinTheFlushDelayAsTheBlocksWouldWriteThem)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("flow.dat");
+    TestSession t;
+    frmLog& w = openLog(t);
+    ui::pick(w.cmbUpdate, "60 sec");
+    auto* line = ui::ctl<QLabel>(w, "lblRecording");
+    auto* flush = ui::ctl<QTimer>(w, "tmrFlush");
+    const auto onDisk = [&](const QByteArray& b) { return TestSession::waitFor([&] { return fileBytes(path) == b; }, 5000); };
+
+    // The first row of a block starts a 10 s wait; Pause writes it as before and ends the wait.
+    startLog(t, w, path);
+    EXPECT_EQ(line->text(), "Recording to flow.dat: 0 rows written");
+    route(t.link(), flowing(1));
+    EXPECT_TRUE(flush->isActive() && flush->interval() == 10000 && fileBytes(path) == kHeader);
+    ui::click(w.cmdStart);
+    QByteArray expected = kHeader + row(1, 0);
+    EXPECT_TRUE(fileBytes(path) == expected && !flush->isActive() && !line->isVisible());
+
+    // A short wait: the first row is on disk with no further answer. Waits after rows 1 and 57, then
+    // a block of 200 and the rest at Close: the bytes the 200-row blocks alone would have written.
+    w.FlushDelayMs = 20;
+    startLog(t, w, path);
+    expected += kHeader;
+    for (int i = 1; i <= 260; ++i) {
+        route(t.link(), flowing(static_cast<float>(i)));
+        expected += row(i, 0);
+        if (i == 1 || i == 57)
+            ASSERT_TRUE(onDisk(expected)) << i;
+    }
+    EXPECT_EQ(line->text(), "Recording to flow.dat: 257 rows written");
+    ui::click(w.cmdClose);
+    EXPECT_EQ(fileBytes(path), expected);
+}
+
 TEST(DataLogWindow, StripChartDrawsOnThePersistentSurface)
 {
     TestSession t;
@@ -435,8 +474,7 @@ TEST(DataLogWindow, StripChartDrawsOnThePersistentSurface)
     plot(2);
     EXPECT_EQ(std::make_tuple(colourAt(855, 5855), colourAt(855, 11050), colourAt(855, 5855 + 150)),
               std::make_tuple(blue, qRgb(255, 0, 0), 0u));
-    w.repaint();
-    EXPECT_EQ(w.grab().toImage().pixel(px(855), px(5855)), blue);
+    EXPECT_EQ(w.Form->grab().toImage().pixel(px(855), px(5855)), blue);
 
     // Step 211 fills the chart: it is cleared and starts again at the left edge.
     plot(208);
@@ -693,6 +731,34 @@ TEST(DiagnosticsWindow, PollsShowsTheMetersValuesAndRecordsThemInBlocks)
     EXPECT_EQ(fileBytes(path), handRow.repeated(402));
 }
 
+TEST(DiagnosticsWindow, RecordedRowsReachTheFileWithinTheFlushDelay)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("diag.txt");
+    TestSession t;
+    frmLogdiag& w = t.s().windows().get<frmLogdiag>();
+    w.show();
+    t.dialogs->answers = {DialogService::Answer::Yes};
+    t.dialogs->files = {path};
+    ui::click(w.cmdStart);
+    const QByteArray header = fileBytes(path), handRow = "150\t2.5\t2\t3\t78\t1.2\t44.5\t-3\t12\t500\t950\t12000\t25\t1\r\n";
+    auto* flush = ui::ctl<QTimer>(w, "tmrFlush");
+    deliver(t.link(), handMade());
+    EXPECT_TRUE(flush->isActive() && flush->interval() == 10000 && fileBytes(path) == header);
+
+    // Pause writes the row; after Resume, rows reach the file on their own after the short wait.
+    ui::click(w.cmdStart);
+    w.FlushDelayMs = 20;
+    ui::click(w.cmdStart);
+    deliver(t.link(), handMade());
+    deliver(t.link(), handMade());
+    EXPECT_TRUE(TestSession::waitFor([&] { return fileBytes(path) == header + handRow.repeated(3); }, 5000));
+    EXPECT_EQ(ui::ctl<QLabel>(w, "lblRecording")->text(), "Recording to diag.txt: 3 rows written");
+    ui::click(w.cmdClose);
+    EXPECT_EQ(fileBytes(path), header + handRow.repeated(3));
+}
+
 TEST(SignalWindow, AssemblesTheSimulatorsWaveformsFromBlocksOfAnySizeAndSavesTheTable)
 {
     QTemporaryDir dir;
@@ -857,4 +923,69 @@ TEST(SignalWindow, WaitsForAPickedChannelAndAClickRestartsAfterAMarkOrALostPoll)
     w.show();
     ui::click(w.cmdLive);
     EXPECT_EQ(sent(), pollB);
+}
+
+TEST(MonitoringWindows, FitALaptopScreenOpenOverTheirOpenerAndCutNoText)
+{
+    const QRect laptop(0, 0, 1366, 768);
+    twips::setAvailableGeometry(laptop);
+    struct Restore {
+        ~Restore() { twips::setAvailableGeometry({}); }
+    } restore;
+    const auto centreOf = [](const QWidget& w) { return w.frameGeometry().center(); };
+    // The window lies on the screen; every named control is on the scrolled content and comes
+    // whole into view when scrolled to; no label or check box is narrower than its text.
+    const auto check = [&](QWidget& w) {
+        SCOPED_TRACE(w.objectName().toStdString());
+        EXPECT_TRUE(laptop.contains(w.frameGeometry())) << w.frameGeometry().width() << "x" << w.frameGeometry().height();
+        auto* view = ui::ctl<QScrollArea>(w, "View");
+        ASSERT_NE(view, nullptr);
+        for (QWidget* c : w.findChildren<QWidget*>()) {
+            const QString name = c->objectName();
+            if (name.isEmpty() || name.startsWith("qt_") || c == view || c == view->widget())
+                continue;
+            EXPECT_TRUE(view->widget()->isAncestorOf(c)) << name.toStdString();
+            if (auto* l = qobject_cast<QLabel*>(c))
+                EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << name.toStdString();
+            if (auto* b = qobject_cast<QCheckBox*>(c))
+                EXPECT_LE(b->sizeHint().width(), b->width()) << name.toStdString();
+            const QSize room = view->viewport()->size();
+            if (c->isVisible() && c->width() <= room.width() && c->height() <= room.height()) {
+                view->ensureWidgetVisible(c, 0, 0);
+                EXPECT_TRUE(view->viewport()->rect().contains(QRect(c->mapTo(view->viewport(), QPoint()), c->size())))
+                    << name.toStdString();
+            }
+        }
+    };
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TestSession t;
+    frmStart& start = t.start();
+    start.move(300, 200);
+    start.show();
+    ui::click(start.imgLogdata[1]);
+    frmLog& log = t.s().windows().get<frmLog>();
+    EXPECT_EQ(centreOf(log), centreOf(start));
+    // The chart makes the content taller than the screen; recording to a long name.
+    clickBox(log.chkPlot);
+    startLog(t, log, dir.filePath(QString(150, 'x') + ".dat"));
+    check(log);
+    ui::pick(log.cmbChan, "Both");
+    check(log);
+    // Made wider, the window gives its chart the room.
+    log.resize(log.size() + QSize(150, 0));
+    EXPECT_EQ(log.shpFlow->width(), px(6600) + 150);
+    ui::click(log.cmdClose);
+
+    ui::click(start.imgDiagnostics[1]);
+    frmLogdiag& diag = t.s().windows().get<frmLogdiag>();
+    EXPECT_EQ(centreOf(diag), centreOf(start));
+    check(diag);
+    ui::click(ui::ctl<QAbstractButton>(diag, "imgSig"));
+    frmplt& plot = t.s().windows().get<frmplt>();
+    EXPECT_EQ(centreOf(plot), centreOf(diag)) << "opened from the window that hid itself";
+    check(plot);
+    plot.resize(plot.size() + QSize(150, 100));
+    EXPECT_EQ(plot.shpgraph[1]->size(), QSize(px(8760) + 150, px(4560) + 50));
 }
