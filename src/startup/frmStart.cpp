@@ -1,5 +1,6 @@
 #include "startup/frmStart.h"
 
+#include "bus/frmFindMeters.h"
 #include "channel/frmPipe.h"
 #include "channel/frmXducer.h"
 #include "engine/identification.h"
@@ -7,6 +8,7 @@
 #include "engine/session.h"
 #include "link/commands.h"
 #include "link/frmProperties.h"
+#include "linemonitor/frmLineMonitor.h"
 #include "meterdata/frmConfig.h"
 #include "meterdata/frmGlobal.h"
 #include "monitor/frmLog.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include <utility>
@@ -131,6 +134,13 @@ void frmStart::buildControls()
     cmbNode->addItem(QStringLiteral("Poll!"));
     // RS232 is the line type at start, and RS232 hides the node list.
     cmbNode->hide();
+    connect(cmbNode, &QComboBox::activated, this, &frmStart::cmbNode_Click);
+    cmdFindMeters = new QPushButton(QStringLiteral("Find Meters..."), this);
+    cmdFindMeters->setObjectName(QStringLiteral("cmdFindMeters"));
+    cmdFindMeters->setToolTip(QStringLiteral("Ask nodes 1 to 16 of the bus who is there"));
+    twips::place(cmdFindMeters, 6600, 2940, 1560, 360);
+    cmdFindMeters->hide();
+    connect(cmdFindMeters, &QPushButton::clicked, this, &frmStart::cmdFindMeters_Click);
 
     auto* lblMeterID = new QLabel(QStringLiteral("Meter Adress"), this);
     lblMeterID->setObjectName(QStringLiteral("lblMeterID"));
@@ -146,6 +156,12 @@ void frmStart::buildControls()
     txtPin->setObjectName(QStringLiteral("txtPin"));
     twips::place(txtPin, 6240, 3930, 1200, 360);
     txtPin->installEventFilter(this);
+
+    cmdLineMonitor = new QPushButton(QStringLiteral("Line Monitor"), this);
+    cmdLineMonitor->setObjectName(QStringLiteral("cmdLineMonitor"));
+    cmdLineMonitor->setToolTip(QStringLiteral("Every frame sent and every answer, live"));
+    twips::place(cmdLineMonitor, 4560, 4380, 1980, 330);
+    connect(cmdLineMonitor, &QPushButton::clicked, this, &frmStart::cmdLineMonitor_Click);
 
     shpXmit = new Shape(this);
     shpXmit->setObjectName(QStringLiteral("shpXmit"));
@@ -259,12 +275,52 @@ void frmStart::OpenPortSettings()
 void frmStart::optRS232_Click()
 {
     cmbNode->hide();
+    cmdFindMeters->hide();
+    // One meter on the line: every request goes to the Poll node.
+    m_session.NodeAddress = modComFun::kPollNode;
+    txtMeterID->setText(QString::number(m_session.NodeAddress));
 }
 
 void frmStart::optRs485_Click()
 {
     cmbNode->setCurrentIndex(16);
     cmbNode->show();
+    cmdFindMeters->show();
+    cmbNode_Click();
+}
+
+void frmStart::cmbNode_Click()
+{
+    if (!optRs485->isChecked())
+        return;
+    const int i = cmbNode->currentIndex();
+    m_session.NodeAddress = static_cast<std::uint8_t>(i >= 0 && i < 16 ? i + 1 : modComFun::kPollNode);
+    txtMeterID->setText(QString::number(m_session.NodeAddress));
+}
+
+void frmStart::SelectNode(int node)
+{
+    if (!optRs485->isChecked()) {
+        optRs485->setChecked(true);
+        optRs485_Click();
+    }
+    cmbNode->setCurrentIndex(node >= 1 && node <= 16 ? node - 1 : 16);
+    cmbNode_Click();
+}
+
+void frmStart::cmdFindMeters_Click()
+{
+    frmFindMeters& find = m_session.windows().get<frmFindMeters>();
+    find.onPick = [this](int node) { SelectNode(node); };
+    find.show();
+    find.raise();
+}
+
+void frmStart::cmdLineMonitor_Click()
+{
+    frmLineMonitor& monitor = m_session.windows().get<frmLineMonitor>();
+    monitor.show();
+    monitor.raise();
 }
 
 void frmStart::txtPin_Click()

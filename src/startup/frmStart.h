@@ -11,6 +11,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class Session;
 class Shape;
@@ -42,6 +43,12 @@ public:
     void imgLang_Click(int index);
     void optRS232_Click();
     void optRs485_Click();
+    // The node list: on RS-485 the node chosen is the address of every request ("Poll!" = 17).
+    void cmbNode_Click();
+    // Chooses node 1..16 (any other: the Poll node) in the node list, as a pick would.
+    void SelectNode(int node);
+    void cmdFindMeters_Click();
+    void cmdLineMonitor_Click();
     void txtPin_Click();
     void Form_Unload(std::int16_t& Cancel);
 
@@ -54,6 +61,8 @@ public:
     QRadioButton* optRS232 = nullptr;
     QRadioButton* optRs485 = nullptr;
     QComboBox* cmbNode = nullptr;
+    QPushButton* cmdFindMeters = nullptr; // beside the node list, on RS-485
+    QPushButton* cmdLineMonitor = nullptr;
     QLineEdit* txtMeterID = nullptr;
     QLineEdit* txtPin = nullptr;
     Shape* shpXmit = nullptr;

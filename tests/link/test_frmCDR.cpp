@@ -212,6 +212,16 @@ TEST_F(LinkTest, WrongAnswersAreDropped)
     EXPECT_TRUE(t.dialogs->asked.isEmpty());
 
     EXPECT_EQ(t.s().MeterModel, 0);
+
+    // On a bus: node 3's answer while node 7 is addressed is refused; node 7's is taken.
+    t.link().failExchange("next");
+    t.s().NodeAddress = 7;
+    modComFun::BuildCommand(t.link(), modComFun::KindIdentify, 7, 0, 0);
+    t.port->receive(idAnswer(3));
+    TestSession::pump(80);
+    EXPECT_EQ(t.s().MeterModel, 0);
+    t.port->receive(idAnswer(7));
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.s().MeterModel == 1; }, 3000));
 }
 
 TEST_F(LinkTest, MissingPortOffersOfflineWorkWithoutATimeoutAfterwards)
