@@ -8,6 +8,7 @@
 #include "meterdata/frmConfig.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -54,6 +55,8 @@ frmAnalogOUT::frmAnalogOUT(Session& session, QWidget* parent) : QWidget(parent),
     setObjectName(QStringLiteral("frmAnalogOUT"));
     setWindowTitle(QStringLiteral("Current Loop Outputs"));
     buildControls();
+    // Closing asks "Save Changes?" about an edited loop instead of leaving it: Esc does nothing here.
+    keyboard::Install(*this, imgBack, nullptr);
 
     // The answer to "Save Changes?" about a loop left with edits; the move waits for it.
     m_session.windows().get<frmDiscard>().setOwner(frmDiscard::OwnerAnalogOut,

@@ -3,6 +3,7 @@
 #include "analogio/frmAnalogOUT.h"
 #include "engine/session.h"
 #include "link/commands.h"
+#include "platform/keyboard.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
@@ -63,6 +64,7 @@ frmTrim::frmTrim(Session& session, QWidget* parent) : QWidget(parent), m_session
     setWindowTitle(QStringLiteral("Output Trim"));
     setWindowFlag(Qt::Dialog);
     buildControls();
+    keyboard::Install(*this, imgOkay, imgCancel);
     m_session.onLink(this, [this](frmCDR& link) {
         connect(&link, &frmCDR::timedOut, this, &frmTrim::LinkGaveUp);
         connect(&link, &frmCDR::sendFailed, this, &frmTrim::LinkGaveUp);

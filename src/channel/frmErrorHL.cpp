@@ -6,6 +6,7 @@
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
 #include "platform/boxrows.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -39,6 +40,8 @@ frmErrorHL::frmErrorHL(Session& session, QWidget* parent) : QWidget(parent), m_s
     setObjectName(QStringLiteral("frmErrorHL"));
     setWindowTitle(QStringLiteral("Program Error Limits"));
     buildControls();
+    // Esc closes the window, storing nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
     Form_Load();
 }
 

@@ -4,6 +4,7 @@
 #include "channel/refusals.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -32,6 +33,8 @@ frmFluid::frmFluid(Session& session, QWidget* parent) : QWidget(parent), m_sessi
     setObjectName(QStringLiteral("frmFluid"));
     setWindowTitle(QStringLiteral("User Specified Fluid"));
     buildControls();
+    // Esc closes the window, storing nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
 }
 
 frmFluid::~frmFluid() = default;

@@ -7,6 +7,7 @@
 #include "meterdata/frmConfig.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -52,6 +53,8 @@ frmPLC::frmPLC(Session& session, QWidget* parent) : QWidget(parent), m_session(s
     setObjectName(QStringLiteral("frmPLC"));
     setWindowTitle(QString::fromLatin1(kCaption));
     buildControls();
+    // Esc closes the window, saving nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
 
     // The answer to "Save Changes?" about the slot left; the switch waits for it. The item is the
     // slot left, passed as its low 8 bits.

@@ -8,6 +8,7 @@
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -94,6 +95,8 @@ frmPipe::frmPipe(Session& session, QWidget* parent) : QWidget(parent), m_session
     setObjectName(QStringLiteral("frmPipe"));
     setWindowTitle(QStringLiteral("Pipe Properties"));
     buildControls();
+    // Esc closes the window, storing nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
 }
 
 frmPipe::~frmPipe() = default;

@@ -1,6 +1,7 @@
 #include "channel/frmResponse.h"
 
 #include "engine/session.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 
 #include <QCloseEvent>
@@ -27,6 +28,7 @@ frmResponse::frmResponse(Session& session, QWidget* parent) : QWidget(parent), m
     setObjectName(QStringLiteral("frmResponse"));
     setWindowTitle(QStringLiteral("Respoonse Time"));
     buildControls();
+    keyboard::Install(*this, imgAccept, imgCancel);
 }
 
 frmResponse::~frmResponse() = default;

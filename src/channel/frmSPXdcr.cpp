@@ -8,6 +8,7 @@
 #include "channel/spacing.h"
 #include "engine/session.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -52,6 +53,8 @@ frmSPXdcr::frmSPXdcr(Session& session, QWidget* parent) : QWidget(parent), m_ses
     setObjectName(QStringLiteral("frmSPXdcr"));
     setWindowTitle(QStringLiteral("Special Transducer"));
     buildControls();
+    // Closing stores as back does: there is no way out without storing, and Esc does nothing here.
+    keyboard::Install(*this, imgBack, nullptr);
 }
 
 frmSPXdcr::~frmSPXdcr() = default;

@@ -5,6 +5,7 @@
 #include "engine/session.h"
 #include "platform/dialogservice.h"
 #include "platform/boxrows.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -40,6 +41,8 @@ frmSPinputs::frmSPinputs(Session& session, QWidget* parent) : QWidget(parent), m
     setObjectName(QStringLiteral("frmSPinputs"));
     setWindowTitle(QStringLiteral("Custom Signal Processing"));
     buildControls();
+    // Esc closes the window, storing nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
 }
 
 frmSPinputs::~frmSPinputs() = default;

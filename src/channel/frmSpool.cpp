@@ -8,6 +8,7 @@
 #include "engine/session.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -32,6 +33,8 @@ frmSpool::frmSpool(Session& session, QWidget* parent) : QWidget(parent), m_sessi
     setObjectName(QStringLiteral("frmSpool"));
     setWindowTitle(QStringLiteral("Insertion Meter"));
     buildControls();
+    // Esc closes the window, storing nothing.
+    keyboard::Install(*this, imgBack, [this] { close(); });
 }
 
 frmSpool::~frmSpool() = default;

@@ -6,6 +6,7 @@
 #include "meterdata/frmConfig.h"
 #include "meterdata/unitcombo.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "platform/vbtext.h"
 
@@ -33,6 +34,10 @@ frmXY::frmXY(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
     setObjectName(QStringLiteral("frmXY"));
     setWindowTitle(QString::fromLatin1(kCaption));
     buildControls();
+    keyboard::Install(*this, imgOK, imgCancel);
+    // Return in the entry boxes adds their point, as the button beside them does.
+    keyboard::ReturnIn(*txtXData, imgAdd);
+    keyboard::ReturnIn(*txtYData, imgAdd);
     showTableControls(false);
     redraw();
 }

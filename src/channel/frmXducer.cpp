@@ -10,6 +10,7 @@
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
 #include "meterdata/unitcombo.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 
 #include <QCheckBox>
@@ -75,6 +76,7 @@ frmXducer::frmXducer(Session& session, QWidget* parent) : QWidget(parent), m_ses
     setObjectName(QStringLiteral("frmXducer"));
     setWindowTitle(QStringLiteral("Channel Setup"));
     buildControls();
+    keyboard::Install(*this, imgPush, imgCancel);
 
     // The answer to "Save Changes?" about a channel left with edits; the switch waits for it.
     m_session.windows().get<frmDiscard>().setOwner(frmDiscard::OwnerXducer,

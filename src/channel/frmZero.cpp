@@ -4,6 +4,7 @@
 #include "link/commands.h"
 #include "meterdata/frmConfig.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "startup/frmStart.h"
 
@@ -55,6 +56,8 @@ frmZero::frmZero(Session& session, QWidget* parent) : QWidget(parent), m_session
     connect(cmbChan, &QComboBox::activated, this, &frmZero::cmbChan_Click);
     connect(imgCheck, &QAbstractButton::clicked, this, &frmZero::imgCheck_Click);
     connect(imgCancel, &QAbstractButton::clicked, this, &frmZero::imgCancel_Click);
+    // A zero measurement is started by its button only: Return does nothing here.
+    keyboard::Install(*this, nullptr, imgCancel);
 
     // A request that gets no answer, or never leaves, ends the wait: the window can zero again.
     m_session.onLink(this, [this](frmCDR& link) {

@@ -1,5 +1,6 @@
 #include "dialogs/frmDiscard.h"
 
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 
 #include <QCloseEvent>
@@ -21,6 +22,8 @@ frmDiscard::frmDiscard(Session&, QWidget* parent) : QWidget(parent)
     imgCancel = createPictureButton(this, QStringLiteral("imgCancel"), "cross", 1920, 600, 840, 720);
     connect(imgUdate, &QAbstractButton::clicked, this, &frmDiscard::imgUdate_Click);
     connect(imgCancel, &QAbstractButton::clicked, this, &frmDiscard::imgCancel_Click);
+    // Return keeps the edits, Esc throws them away.
+    keyboard::Install(*this, imgUdate, imgCancel);
 }
 
 frmDiscard::~frmDiscard() = default;

@@ -3,6 +3,7 @@
 #include "channel/frmXducer.h"
 #include "engine/session.h"
 #include "meterdata/frmConfig.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 #include "startup/frmStart.h"
 
@@ -54,6 +55,7 @@ frmGlobal::frmGlobal(Session& session, QWidget* parent) : QWidget(parent), m_ses
     imgCancel = createPictureButton(this, QStringLiteral("imgCancel"), "cancel", 3780, 3240, 1140, 480);
     connect(imgConfirm, &QAbstractButton::clicked, this, &frmGlobal::imgConfirm_Click);
     connect(imgCancel, &QAbstractButton::clicked, this, &frmGlobal::imgCancel_Click);
+    keyboard::Install(*this, imgConfirm, imgCancel);
 }
 
 frmGlobal::~frmGlobal() = default;

@@ -1,6 +1,7 @@
 // The channel setup hub, the global parameters window and the save/discard prompt, headless
 // through their controls on the simulator's factory image (KRB41 on A, KRB17 on B, water).
 
+#include "channel/frmErrorHL.h"
 #include "channel/frmFluid.h"
 #include "channel/frmPipe.h"
 #include "channel/frmSpool.h"
@@ -236,4 +237,49 @@ TEST_F(Hub, GlobalParametersStoreNameNodeAndChannelCount)
     EXPECT_EQ(c.s().GlobalCells.NumberChan.u, 2u);
     EXPECT_EQ(c.s().GlobalCells.MeterName.text, "PUMP HOUSE");
     EXPECT_TRUE(menu.isVisible());
+}
+
+TEST_F(Hub, ReturnStoresEscLeavesAndTheFocusFollowsTheLayout)
+{
+    // Global parameters: shown with the name box in focus; Esc is cancel, Return confirm (also from
+    // the channel count list).
+    menu.show();
+    menu.Free_input();
+    ui::click(menu.imgGlobal[1]);
+    auto& g = c.win<frmGlobal>();
+    EXPECT_EQ(g.focusWidget(), g.txtGval[0]);
+    ui::type(g.txtGval[0], "PLANT 9");
+    QTest::keyClick(g.txtGval[0], Qt::Key_Escape);
+    EXPECT_TRUE(!g.isVisible() && menu.isVisible());
+    EXPECT_EQ(c.s().GlobalCells.MeterName.text.substr(0, 9), "ZAV METER");
+    ui::click(menu.imgGlobal[1]);
+    ui::pick(g.lstNumChan, 0);
+    QTest::keyClick(g.lstNumChan, Qt::Key_Return);
+    EXPECT_TRUE(!g.isVisible() && menu.isVisible());
+    EXPECT_EQ(c.s().GlobalCells.MeterName.text, "PLANT 9");
+    EXPECT_EQ(c.s().GlobalCells.NumberChan.u, 1u);
+
+    // Fluid: Esc closes storing nothing, Return is back.
+    frmFluid& f = c.win<frmFluid>();
+    const float vos = c.chan(0).FluidVOS.f;
+    f.Fill_Boxes(0);
+    EXPECT_EQ(f.focusWidget(), f.txtVOS);
+    ui::type(f.txtVOS, "1500");
+    QTest::keyClick(f.txtVOS, Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(c.chan(0).FluidVOS.f, vos);
+    f.Fill_Boxes(0);
+    ui::type(f.txtDensity, "950");
+    QTest::keyClick(f.txtDensity, Qt::Key_Return);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(c.chan(0).FluidDensity.f, 950.0f);
+
+    // Error limits: Tab goes along each row, to the unit list beside the first box, then down.
+    frmErrorHL& e = c.win<frmErrorHL>();
+    e.show();
+    EXPECT_EQ(e.focusWidget(), e.txtMaxFlow);
+    QTest::keyClick(e.txtMaxFlow, Qt::Key_Tab);
+    EXPECT_EQ(e.focusWidget(), e.cmbUnitFlow);
+    QTest::keyClick(e.cmbUnitFlow, Qt::Key_Tab);
+    EXPECT_EQ(e.focusWidget(), e.txtMinFlow);
 }
