@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMargins>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -130,6 +132,17 @@ void placeOver(QWidget& window, const QObject* opener)
     frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.left() + area.width() - frame.width())));
     frame.moveTop(std::max(area.top(), std::min(frame.top(), area.top() + area.height() - frame.height())));
     window.move(frame.topLeft());
+
+    // A window manager tells the size of its frame only once the window is shown: place the window
+    // again then, so that its title bar is not left above the screen.
+    if (margins.isNull() && window.isVisible()) {
+        QPointer<QWidget> w(&window);
+        QPointer<const QWidget> o(over);
+        QTimer::singleShot(200, &window, [w, o] {
+            if (w && w->isVisible() && w->frameGeometry() != w->geometry())
+                placeOver(*w, o.data());
+        });
+    }
 }
 
 int textWidth(const QWidget* w, const QString& text)
