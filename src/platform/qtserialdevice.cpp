@@ -61,7 +61,9 @@ QString QtSerialDevice::openFailureText(OpenFailure why, const QString& device, 
     case OpenFailure::Other:
         break;
     }
-    return QStringLiteral("The serial port %1 could not be opened: %2").arg(device, detail);
+    return QStringLiteral("The serial port %1 could not be opened: %2. Check that the adapter is plugged in and "
+                          "that no other program uses it, or choose another port under Serial Setup.")
+        .arg(device, detail);
 }
 
 QString QtSerialDevice::lostDeviceText(const QString& device, const QString& detail)
