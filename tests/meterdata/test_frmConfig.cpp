@@ -202,44 +202,32 @@ TEST_F(ConfigTest, UnsentEditsAreAskedAboutBeforeTheyAreReplaced)
     const QString read = question.arg("Reading the meter's configuration"), recall = question.arg("Recalling a site file");
 
     const QByteArray written = t.port->written();
-    t.dialogs->answers = {A::No, A::No};
+    t.dialogs->answers = {A::No, A::No, A::No};
     ui::click(button("imgReload"));
     ui::click(button("imgRecall_1"));
     ui::click(button("imgBack"));
-    EXPECT_EQ(t.dialogs->transcript(), (QStringList{read, recall}));
-    EXPECT_TRUE(t.dialogs->fileAsked.isEmpty());
-    EXPECT_EQ(t.s().ImageValid, 1);
-    EXPECT_TRUE(t.start().isVisible());
-    t.dialogs->answers = {A::No};
     ui::click(t.start().imgSetup[1]);
     EXPECT_EQ(t.dialogs->transcript(), (QStringList{read, recall, read}));
-    EXPECT_TRUE(t.start().isVisible());
-    EXPECT_FALSE(cfg->isVisible());
+    EXPECT_TRUE(t.dialogs->fileAsked.isEmpty());
+    EXPECT_TRUE(t.start().isVisible() && !cfg->isVisible());
     EXPECT_EQ(t.port->written(), written) << "nothing sent";
     EXPECT_EQ(t.s().GlobalCells.MeterName.text, "EDITED");
 
-    // Yes: the setup read replaces the edits with the meter's image.
-    t.dialogs->answers = {A::Yes};
-    ui::click(t.start().imgSetup[1]);
-    answerSetup();
-    EXPECT_EQ(QByteArray::fromStdString(t.s().GlobalCells.MeterName.text), qbytes(Bytes(image.begin(), image.begin() + 10)));
-    EXPECT_FALSE(unsent->isVisible());
-
-    // Yes: a recall takes the file, a reload the meter's image again.
+    // Yes: the setup read, a recall and a reload each replace the edits.
     QTemporaryDir dir;
     Bytes fromFile = image;
     std::fill_n(fromFile.begin(), 10, std::uint8_t{'F'});
     ASSERT_TRUE(writeFile(dir.filePath("site.bin"), QByteArray("\1\3") + char(byteSum(fromFile)) + qbytes(fromFile)));
+    t.dialogs->answers = {A::Yes, A::Yes, A::Yes};
+    ui::click(t.start().imgSetup[1]);
+    answerSetup();
+    EXPECT_EQ(t.s().GlobalCells.MeterName.text, std::string(image.begin(), image.begin() + 10));
     editName("EDITED");
-    t.dialogs->answers = {A::Yes};
     t.dialogs->files = {dir.filePath("site.bin")};
     ui::click(button("imgRecall_1"));
     EXPECT_EQ(t.s().GlobalCells.MeterName.text, "FFFFFFFFFF");
-    EXPECT_FALSE(unsent->isVisible());
     editName("EDITED");
-    t.dialogs->answers = {A::Yes};
     ui::click(button("imgReload"));
-    EXPECT_EQ(t.port->written().right(8), kReadRequest);
     answerRead();
     EXPECT_EQ(t.s().ImageValid, 1);
     EXPECT_FALSE(unsent->isVisible());
