@@ -1,6 +1,7 @@
 #include "bus/frmFindMeters.h"
 
 #include "engine/session.h"
+#include "platform/keyboard.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -35,6 +36,7 @@ frmFindMeters::frmFindMeters(Session& session, QWidget* parent)
 
     connect(cmdFind, &QPushButton::clicked, this, &frmFindMeters::cmdFind_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    keyboard::Install(*this, nullptr, [this] { close(); });
     connect(lstMeters, &QListWidget::itemClicked, this, &frmFindMeters::picked);
     connect(lstMeters, &QListWidget::itemActivated, this, &frmFindMeters::picked);
     connect(&m_scan, &NodeScan::asking, this, [this](int node, int k, int count) {

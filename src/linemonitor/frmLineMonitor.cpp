@@ -2,8 +2,9 @@
 
 #include "engine/session.h"
 #include "link/linktrace.h"
-#include "platform/dialogservice.h"
 #include "meterdata/sitefile.h"
+#include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -58,6 +59,7 @@ frmLineMonitor::frmLineMonitor(Session& session, QWidget* parent) : QWidget(pare
     connect(cmdClear, &QPushButton::clicked, this, &frmLineMonitor::cmdClear_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmLineMonitor::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    keyboard::Install(*this, nullptr, [this] { close(); });
     connect(txtFilter, &QLineEdit::textChanged, this, &frmLineMonitor::txtFilter_Change);
     showCount();
 }

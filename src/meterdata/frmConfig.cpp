@@ -2,9 +2,9 @@
 
 #include "analogio/frmAnalogOUT.h"
 #include "channel/frmPLC.h"
+#include "channel/frmResponse.h"
 #include "channel/frmXY.h"
 #include "channel/frmXducer.h"
-#include "channel/frmResponse.h"
 #include "channel/frmZero.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
@@ -15,6 +15,7 @@
 #include "meterdata/modBinaryRW.h"
 #include "meterdata/sitefile.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 
 #include <QCloseEvent>
@@ -40,6 +41,8 @@ frmConfig::frmConfig(Session& session, QWidget* parent) : QWidget(parent), m_ses
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Electronics Setup"));
     buildControls();
+    // Shown, it takes the focus: the keys work without a window manager too.
+    keyboard::Install(*this, nullptr, nullptr);
     Form_Load();
 }
 

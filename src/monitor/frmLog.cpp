@@ -7,6 +7,7 @@
 #include "monitor/recordinglabel.h"
 #include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/twips.h"
 
 #include <QCheckBox>
@@ -81,6 +82,8 @@ frmLog::frmLog(Session& session, QWidget* parent)
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("SCADA Simulator"));
     buildControls();
+    // Shown, it takes the focus: the keys work without a window manager too.
+    keyboard::Install(*this, nullptr, nullptr);
     Form_Load();
     m_session.onLink(this, [this](frmCDR& link) {
         connect(&link, &frmCDR::timedOut, this, &frmLog::LinkTimedOut);

@@ -8,6 +8,7 @@
 #include "monitor/recordinglabel.h"
 #include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/picturebutton.h"
 #include "platform/twips.h"
 
@@ -56,6 +57,8 @@ frmLogdiag::frmLogdiag(Session& session, QWidget* parent)
     setObjectName(QStringLiteral("frmLogdiag"));
     setWindowTitle(QStringLiteral("Log Diagnostics"));
     buildControls();
+    // Shown, it takes the focus: the keys work without a window manager too.
+    keyboard::Install(*this, nullptr, nullptr);
     Form_Load();
     m_session.onLink(this, [this](frmCDR& link) {
         connect(&link, &frmCDR::timedOut, this, &frmLogdiag::LinkTimedOut);

@@ -7,6 +7,7 @@
 #include "monitor/datalogfile.h"
 #include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
+#include "platform/keyboard.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
 
@@ -49,6 +50,8 @@ frmplt::frmplt(Session& session, QWidget* parent) : QWidget(parent), m_session(s
     setObjectName(QStringLiteral("frmplt"));
     setWindowTitle(QStringLiteral("Raw Acoustic Signals"));
     buildControls();
+    // Shown, it takes the focus: the keys work without a window manager too.
+    keyboard::Install(*this, nullptr, nullptr);
     m_session.onLink(this, [this](frmCDR& link) {
         connect(&link, &frmCDR::timedOut, this, &frmplt::LinkTimedOut);
         connect(&link, &frmCDR::sendFailed, this, &frmplt::LinkFailed);

@@ -6,13 +6,14 @@
 #include "engine/identification.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
+#include "linemonitor/frmLineMonitor.h"
 #include "link/commands.h"
 #include "link/frmProperties.h"
-#include "linemonitor/frmLineMonitor.h"
 #include "meterdata/frmConfig.h"
 #include "meterdata/frmGlobal.h"
 #include "monitor/frmLog.h"
 #include "monitor/frmLogdiag.h"
+#include "platform/keyboard.h"
 #include "platform/shape.h"
 #include "platform/twips.h"
 
@@ -28,7 +29,7 @@
 namespace {
 // Geometry in twips.
 constexpr int kFormWidth = 8400;
-constexpr int kFormHeight = 5460;
+constexpr int kFormHeight = 5760;
 constexpr int kAreaLeft = 480;
 constexpr int kAreaWidth = 3600;
 constexpr int kAreaHeight = 780;
@@ -41,6 +42,8 @@ frmStart::frmStart(Session& session, QWidget* parent) : QWidget(parent), m_sessi
     setObjectName(QStringLiteral("frmStart"));
     setWindowTitle(QStringLiteral("ZAV Instrument Interface"));
     buildControls();
+    // Shown, it takes the focus: the keys work without a window manager too.
+    keyboard::Install(*this, nullptr, nullptr);
     Form_Load();
     // The link indicator: yellow when a request leaves, green when the meter's answer is taken.
     m_session.onLink(this, [this](frmCDR& link) {
@@ -174,7 +177,9 @@ void frmStart::buildControls()
 
     lblSendState = new QLabel(this);
     lblSendState->setObjectName(QStringLiteral("lblSendState"));
-    twips::place(lblSendState, kAreaLeft, 5100, kFormWidth - 2 * kAreaLeft, 300);
+    lblSendState->setWordWrap(true);
+    lblSendState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::place(lblSendState, kAreaLeft, 5100, kFormWidth - 2 * kAreaLeft, 540);
 }
 
 void frmStart::Form_Load()
