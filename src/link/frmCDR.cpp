@@ -98,6 +98,14 @@ void frmCDR::releaseHeld()
     }
 }
 
+void frmCDR::abandonOutstanding()
+{
+    if (!m_outstanding.open)
+        return;
+    m_outstanding.abandoned = true;
+    qCDebug(lcLink).noquote() << "abandoned: the answer to code" << m_outstanding.code << "is no longer awaited";
+}
+
 bool frmCDR::cancelHeld(std::uint64_t ticket)
 {
     for (auto it = m_held.begin(); it != m_held.end(); ++it) {
@@ -427,6 +435,13 @@ void frmCDR::tmrTimeOut_Timer()
     // Stop first: the box is modal and the timer must not fire again behind it. An answer that
     // comes after this is stale.
     qCDebug(lcLink).noquote() << "time-out: no valid answer within" << responseMs << "ms";
+    if (m_outstanding.abandoned) {
+        // Nobody waits for this answer any more: the requests behind it go out.
+        m_outstanding = {};
+        tmrTimeOut->stop();
+        releaseHeld();
+        return;
+    }
     endExchange("time-out");
     // The polling windows stop waiting and poll on, also behind the box; a poll that times out
     // while the box is still open does not open a second one.

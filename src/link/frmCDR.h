@@ -72,6 +72,7 @@ public:
         std::uint8_t code = 0;
         std::uint8_t flag = 0; // block flag of an image write block
         std::uint64_t ticket = 0;
+        bool abandoned = false; // given up by the user: its time-out asks nothing
     };
     const Exchange& outstanding() const { return m_outstanding; }
     // Whether an answer of answerCode can answer a request of requestCode (flag: the block flag
@@ -83,6 +84,9 @@ public:
     int heldCount() const { return static_cast<int>(m_held.size()); }
     // Takes back a held request (its transfer has ended); false when it is not held.
     bool cancelHeld(std::uint64_t ticket);
+    // The user gave up the request now outstanding: its answer, if it comes, is still awaited
+    // (and handled as stale by the transfer that ended), but its time-out asks nothing.
+    void abandonOutstanding();
     // A transfer found the answer it was given unusable: the exchange ends as at a time-out
     // (timedOut, then "Work Offline?"), with the reason in the trace and in FailReason.
     void failExchange(const QString& why);

@@ -248,8 +248,11 @@ bool frmConfig::MayReplaceEdits(const QString& action)
 
 void frmConfig::cmdStopRead_Click()
 {
-    // The answer still owed to the read arrives stale and changes nothing; the port stays open.
+    // The answer still owed to the read arrives stale and changes nothing; the port stays open,
+    // and a meter that never answers it is not asked about.
     m_session.EndTransfers();
+    if (m_session.hasLink())
+        m_session.link().abandonOutstanding();
     m_session.ImageValid = 0;
     showSiteButtons(false);
     m_read = ReadState::Stopped;

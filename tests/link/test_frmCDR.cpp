@@ -457,3 +457,26 @@ TEST_F(LinkTest, ALostPortIsToldOnceAndPollingResumesByItself)
     sendIdentify();
     EXPECT_EQ(t.dialogs->transcript().mid(2), QStringList(2, "No Com Port Found: Work Offline?"));
 }
+
+// A request the user gave up (Stop Reading): its time-out asks nothing and lets the request held
+// behind it go out; its answer, had it come, would have been awaited as before.
+TEST_F(LinkTest, AnAbandonedRequestTimesOutWithoutAQuestion)
+{
+    frmCDR& link = t.link();
+    link.responseMs = 60;
+    int timedOut = 0;
+    QObject::connect(&link, &frmCDR::timedOut, [&] { ++timedOut; });
+    sendIdentify();
+    link.abandonOutstanding();
+    EXPECT_TRUE(link.outstanding().open);
+    modComFun::BuildCommand(link, modComFun::KindReadImage, 17, 0, 0);
+    ASSERT_EQ(link.heldCount(), 1);
+    ASSERT_TRUE(TestSession::waitFor([&] { return link.heldCount() == 0; }, 2000));
+    EXPECT_EQ(link.outstanding().code, modComFun::ReadImage);
+    EXPECT_EQ(t.port->written().right(8), qbytes(modComFun::CommandFrame(modComFun::KindReadImage, 17, 0, 0)));
+    EXPECT_TRUE(t.dialogs->asked.isEmpty());
+    EXPECT_EQ(timedOut, 0);
+    // The next request's own time-out asks as always.
+    ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 2000));
+    EXPECT_EQ(timedOut, 1);
+}
