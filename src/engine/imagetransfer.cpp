@@ -18,6 +18,9 @@ std::uint64_t SendForTransfer(Session& session, const std::vector<std::uint8_t>&
     return session.TransferEpoch == epoch ? ticket : 0;
 }
 
+// A whole image in one-word blocks: more blocks of an earlier read than this cannot come.
+constexpr int kMaxPassedOver = ImageWords + 1;
+
 bool Answers(Session& session, std::uint64_t ticket, const char* transfer)
 {
     if (ticket != 0 && session.link().answeredTicket() == ticket)
@@ -32,6 +35,7 @@ void StartImageRead(Session& session)
 {
     session.EndTransfers();
     session.ReadAnnounced = 0;
+    session.ReadPassedOver = 0;
     session.ReadTicket = SendForTransfer(session, ImageReadRequest(session.NodeAddress));
 }
 
@@ -44,6 +48,15 @@ void ReceiveImageBlock(Session& session)
         // The answer to the request after the last block: the read is over.
         session.ReadTicket = 0;
         session.ReadClosing = false;
+        return;
+    }
+    // A meter still in an earlier read (stopped, or left by another program) goes on with it: its
+    // blocks are passed over, without storing them, until it starts the image anew.
+    if (session.ReadAnnounced == 0 && link.RxCount >= 8 && link.RxBuffer[3] != 0
+        && session.ReadPassedOver < kMaxPassedOver) {
+        ++session.ReadPassedOver;
+        qCDebug(lcLink).noquote() << "passed over: a block of an earlier read";
+        session.ReadTicket = SendForTransfer(session, ImageReadRequest(session.NodeAddress));
         return;
     }
     const ImageBlockResult r = ReceiveImageBlock(session, link.RxBuffer.data(), link.RxCount);
@@ -88,6 +101,12 @@ void TransferEnded(Session& session, std::uint8_t code)
 {
     frmCDR& link = session.link();
     const std::uint64_t answered = link.answeredTicket();
+    if (answered != 0 && answered == session.ReadTicket && !session.ReadClosing && session.ReadAnnounced == 0
+        && session.ReadPassedOver > 0 && code == modComFun::TransferDone) {
+        // The earlier read is over at the meter: the next request starts the image.
+        session.ReadTicket = SendForTransfer(session, ImageReadRequest(session.NodeAddress));
+        return;
+    }
     if (answered != 0 && answered == session.ReadTicket) {
         const bool whole = session.ReadClosing;
         session.ReadTicket = 0;

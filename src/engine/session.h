@@ -56,6 +56,8 @@ public:
     // earlier one is stale. Closing: the request after the last block is out.
     std::uint64_t ReadTicket = 0;
     bool ReadClosing = false;
+    // Blocks of an earlier read the meter was still giving, passed over by the read in progress.
+    int ReadPassedOver = 0;
     std::uint64_t WriteTicket = 0;
     bool WriteClosing = false;
     // Grows with each EndTransfers.
