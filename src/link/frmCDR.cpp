@@ -103,7 +103,8 @@ void frmCDR::abandonOutstanding()
     if (!m_outstanding.open)
         return;
     m_outstanding.abandoned = true;
-    qCDebug(lcLink).noquote() << "abandoned: the answer to code" << m_outstanding.code << "is no longer awaited";
+    qCDebug(lcLink).noquote() << QStringLiteral("abandoned: the request of code %1 is given up; its time-out asks nothing")
+                                     .arg(m_outstanding.code);
 }
 
 bool frmCDR::cancelHeld(std::uint64_t ticket)
@@ -129,7 +130,7 @@ void frmCDR::endExchange(const char* why)
         qCDebug(lcLink).noquote() << "dropped held"
                                   << linktrace::Hex(reinterpret_cast<const std::uint8_t*>(h.frame.constData()),
                                                     static_cast<std::size_t>(h.frame.size()))
-                                  << "(" << why << ")";
+                                  << QStringLiteral("(%1)").arg(QLatin1String(why));
     m_held.clear();
 }
 
