@@ -128,6 +128,8 @@ void frmConfig::buildControls()
     lblReadState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     twips::place(lblReadState, kStateLeft, 6300, kStateWidth, 780);
 
+    // Redraws the state lines while a transfer runs; it paces nothing on the line, so a coarse
+    // timer will do.
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(kRefreshMs);
     connect(m_refreshTimer, &QTimer::timeout, this, &frmConfig::refreshState);

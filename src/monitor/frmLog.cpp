@@ -300,27 +300,28 @@ void frmLog::placeChartControls()
         c->setText(was);
         return width;
     };
-    const int axisWidth = 2 * kScaleButtonWidth + kChartGap;
+    // An axis column: its bipolar box over its two scale buttons; returns the column's width.
+    const auto placeAxis = [&need](QCheckBox* bipolar, const std::array<QPushButton*, 2>& scale, int at) {
+        const int w = std::max({kChartAxisWidth, 2 * kScaleButtonWidth + kChartGap, need(bipolar, bipolar->text())});
+        twips::place(bipolar, at, kChartRow1, w, kBoxHeight);
+        twips::place(scale[0], at, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+        twips::place(scale[1], at + kScaleButtonWidth + kChartGap, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+        return w;
+    };
     int left = kFrameLeft;
     int width =
         std::max({kChartLeftWidth, need(chkLData[0], chkLData[0]->text()), need(chkLData[1], chkLData[1]->text())});
     twips::place(chkLData[0], left, kChartRow1, width, kBoxHeight);
     twips::place(chkLData[1], left, kChartRow2, width, kBoxHeight);
     left = std::max(kChartLeftAxis, left + width + kChartGap);
-    width = std::max({kChartAxisWidth, axisWidth, need(chkBPolarL, chkBPolarL->text())});
-    twips::place(chkBPolarL, left, kChartRow1, width, kBoxHeight);
-    twips::place(cmdLscale[0], left, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
-    twips::place(cmdLscale[1], left + kScaleButtonWidth + kChartGap, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+    width = placeAxis(chkBPolarL, cmdLscale, left);
     left = std::max(kChartRight, left + width + kChartGap);
     width = std::max({kChartRightWidth, need(chkRData[0], QStringLiteral("Acoustic Velocity")),
                       need(chkRData[0], QStringLiteral("Flow Rate CH B")), need(chkRData[1], chkRData[1]->text())});
     twips::place(chkRData[0], left, kChartRow1, width, kBoxHeight);
     twips::place(chkRData[1], left, kChartRow2, width, kBoxHeight);
     left = std::max(kChartRightAxis, left + width + kChartGap);
-    width = std::max({kChartAxisWidth, axisWidth, need(chkBPolarR, chkBPolarR->text())});
-    twips::place(chkBPolarR, left, kChartRow1, width, kBoxHeight);
-    twips::place(cmdRscale[0], left, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
-    twips::place(cmdRscale[1], left + kScaleButtonWidth + kChartGap, kChartRow2 - 30, kScaleButtonWidth, kBoxHeight + 60);
+    placeAxis(chkBPolarR, cmdRscale, left);
 }
 
 stripchart::Frame frmLog::ChartFrame() const
