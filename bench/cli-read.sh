@@ -10,18 +10,8 @@ cd "$(dirname "$0")/.."
 runs=${1:-5}
 baud=115200
 
-bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
-cmake --build build --target zav-cli zav-meter-sim >/dev/null
-
 source scripts/sim.sh
-work=$(mktemp -d)
-cleanup() {
-  stop_sim
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME="$work/config"
+bench_setup
 start_sim "$work" --baud "$baud" --turnaround 0
 
 best=""

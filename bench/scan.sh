@@ -10,18 +10,8 @@ runs=${1:-5}
 baud=9600
 wait_ms=150
 
-bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
-cmake --build build --target zav-cli zav-meter-sim >/dev/null
-
 source scripts/sim.sh
-work=$(mktemp -d)
-cleanup() {
-  stop_sim
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME="$work/config"
+bench_setup
 floor=$(awk -v baud="$baud" -v w="$wait_ms" 'BEGIN { printf "%.0f", 16 * (8 * 10 * 1000 / baud + w) }')
 printf '%-22s %5s %9s %9s %7s\n' bus runs "best ms" "floor ms" ratio
 for bus in "3,7,12" "200"; do

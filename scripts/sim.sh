@@ -1,7 +1,8 @@
 # Sourced by the scripts that need the meter simulator: start_sim DIR [options] starts
 # the meter simulator (ZAV_SIM, default build/tools/zav-meter-sim/zav-meter-sim) on a
 # pseudo-terminal with its output in DIR, and sets sim_pid and device (its pseudo-terminal);
-# stop_sim ends it.
+# stop_sim ends it. bench_setup builds the release tools a bench needs (build/, no tests) and
+# gives the bench a work folder ($work) with its own settings, removed with the simulator on exit.
 
 start_sim() {
   local dir=$1
@@ -24,4 +25,13 @@ stop_sim() {
     kill -TERM "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
+}
+
+bench_setup() {
+  bash scripts/install-deps.sh
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_BUILD_TESTS=OFF >/dev/null
+  cmake --build build --target zav-cli zav-meter-sim >/dev/null
+  work=$(mktemp -d)
+  trap 'stop_sim; rm -rf "$work"' EXIT
+  export XDG_CONFIG_HOME="$work/config"
 }
