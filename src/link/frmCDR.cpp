@@ -4,6 +4,8 @@
 #include "link/commands.h"
 #include "link/linktrace.h"
 #include "platform/dialogservice.h"
+#include "platform/finetimer.h"
+#include "platform/linesettings.h"
 #include "platform/serialdevice.h"
 #include "platform/settingsstore.h"
 
@@ -31,6 +33,13 @@ frmCDR::frmCDR(LinkVars& vars, AnswerRoutes& routes, SettingsStore& settings, Di
     tmrTimeOut->setTimerType(Qt::PreciseTimer);
     connect(tmrTimeOut, &QTimer::timeout, this, &frmCDR::tmrTimeOut_Timer);
 
+    tmrEnd = new FineTimer(this);
+    tmrEnd->setObjectName(QStringLiteral("tmrEnd"));
+    connect(tmrEnd, &FineTimer::timeout, this, &frmCDR::tmrEnd_Timer);
+    tmrGap = new FineTimer(this);
+    tmrGap->setObjectName(QStringLiteral("tmrGap"));
+    connect(tmrGap, &FineTimer::timeout, this, &frmCDR::tmrGap_Timer);
+
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     connect(MSComm1.get(), &SerialDevice::comm, this, &frmCDR::MSComm1_OnComm);
 
@@ -47,6 +56,8 @@ void frmCDR::Form_Load(SettingsStore& store)
 {
     RxCount = 0;
     QString error;
+    // Our own preference: it does not depend on the port accepting the others.
+    EarlyEnd = store.value(kProperties, QStringLiteral("EarlyEnd")) == QLatin1String("True");
 
     const QString settings = store.value(kProperties, QStringLiteral("Settings"));
     if (!settings.isEmpty() && !MSComm1->setSettings(settings, &error)) {
@@ -126,6 +137,8 @@ void frmCDR::endExchange(const char* why)
 {
     m_outstanding = {};
     tmrTimeOut->stop();
+    m_sendDue = false;
+    tmrGap->stop();
     for (const Held& h : m_held)
         qCDebug(lcLink).noquote() << "dropped held"
                                   << linktrace::Hex(reinterpret_cast<const std::uint8_t*>(h.frame.constData()),
@@ -212,6 +225,14 @@ void frmCDR::discardWaiting()
     }
 }
 
+std::chrono::nanoseconds frmCDR::quietTime() const
+{
+    LineSettings line;
+    const int baud = LineSettings::parse(MSComm1->settings(), &line) && line.baud > 0 ? line.baud : 9600;
+    const std::chrono::nanoseconds chars{35'000'000'000LL / baud}; // 3.5 characters of 10 bits
+    return std::max(chars, std::chrono::nanoseconds{1'750'000});
+}
+
 void frmCDR::SendPacket()
 {
     if (!MSComm1->isOpen()) {
@@ -221,6 +242,39 @@ void frmCDR::SendPacket()
             return;
         }
     }
+    if (EarlyEnd && m_lastByteAt.isValid()) {
+        const std::chrono::nanoseconds left = quietTime() - std::chrono::nanoseconds{m_lastByteAt.nsecsElapsed()};
+        if (left.count() > 0) {
+            // Bytes came a moment ago: the request is the outstanding one from now on (others are
+            // held behind it), but it leaves once the line has been quiet for the quiet time.
+            m_outstanding = {true, TxBuffer[1], 0, m_txTicket};
+            m_sendDue = true;
+            m_dueSince.start();
+            tmrGap->start(left);
+            return;
+        }
+    }
+    writePacket();
+}
+
+void frmCDR::tmrGap_Timer()
+{
+    if (!m_sendDue)
+        return;
+    // Bytes that kept coming meanwhile are waited out, but not beyond the 50 ms silence: the
+    // request then drops them as it leaves.
+    const std::chrono::nanoseconds left = quietTime() - std::chrono::nanoseconds{m_lastByteAt.nsecsElapsed()};
+    if (left.count() > 0 && m_dueSince.elapsed() < kSilenceMs) {
+        tmrGap->start(left);
+        return;
+    }
+    m_sendDue = false;
+    writePacket();
+}
+
+void frmCDR::writePacket()
+{
+    const bool abandoned = m_outstanding.open && m_outstanding.ticket == m_txTicket && m_outstanding.abandoned;
     discardWaiting();
     for (int i = 0; i < TxLength / 2; ++i) {
         const char pair[2] = {static_cast<char>(TxBuffer[static_cast<std::size_t>(2 * i)]),
@@ -233,7 +287,7 @@ void frmCDR::SendPacket()
     qCDebug(lcLink).noquote() << "sent" << linktrace::Hex(TxBuffer.data(), TxLength);
     m_outstanding = {true, TxBuffer[1],
                      static_cast<std::uint8_t>(TxBuffer[1] == modComFun::WriteImage && TxLength > 5 ? TxBuffer[5] : 0),
-                     m_txTicket};
+                     m_txTicket, abandoned};
     FailReason.clear();
     m_sentAt.start();
     tmrTimeOut->start(responseMs);
@@ -283,6 +337,8 @@ QString frmCDR::ErrorText(int code)
 
 void frmCDR::storeBytes(const QByteArray& bytes)
 {
+    if (!bytes.isEmpty())
+        m_lastByteAt.start();
     for (const char c : bytes) {
         RxBuffer[RxCount] = static_cast<std::uint8_t>(c);
         ++RxCount;
@@ -294,6 +350,7 @@ void frmCDR::storeBytes(const QByteArray& bytes)
 void frmCDR::MSComm1_OnComm(int code, const QString& text)
 {
     tmrNull->stop();
+    tmrEnd->stop();
     // The texts describe this notification only: an error reported once is not repeated by the
     // notifications that follow it.
     QString eventText;
@@ -308,6 +365,7 @@ void frmCDR::MSComm1_OnComm(int code, const QString& text)
             errorText = text.isEmpty() ? ErrorText(code) : text;
     }
     tmrNull->start();
+    armEarlyEnd();
 
     if (!eventText.isEmpty()) {
         Status = QStringLiteral("Status: ") + eventText;
@@ -349,11 +407,44 @@ void frmCDR::tmrNull_Timer()
     if (MSComm1->isOpen() && MSComm1->bytesWaiting() > 0) {
         storeBytes(MSComm1->readAll());
         tmrNull->start();
+        armEarlyEnd();
         return;
     }
     if (RxCount == 0)
         return;
+    endOfAnswer();
+}
+
+bool frmCDR::wholeFrame() const
+{
+    return RxCount >= 4 && RxBuffer[0] == m_vars.NodeAddress && m_outstanding.open && !m_sendDue
+           && Fits(m_outstanding.code, m_outstanding.flag, RxBuffer[1]) && modComFun::CrcMatches(RxBuffer.data(), RxCount);
+}
+
+void frmCDR::armEarlyEnd()
+{
+    if (EarlyEnd && wholeFrame())
+        tmrEnd->start(quietTime());
+}
+
+void frmCDR::tmrEnd_Timer()
+{
+    // Bytes the event loop has not told yet mean the line was not quiet: they join the burst.
+    if (MSComm1->isOpen() && MSComm1->bytesWaiting() > 0) {
+        storeBytes(MSComm1->readAll());
+        tmrNull->start();
+        armEarlyEnd();
+        return;
+    }
+    if (RxCount == 0)
+        return;
+    endOfAnswer();
+}
+
+void frmCDR::endOfAnswer()
+{
     tmrNull->stop();
+    tmrEnd->stop();
     if (RxBuffer[0] == m_vars.NodeAddress && RxCount >= 3)
         modComFun::HandleResponse(*this);
     else
@@ -381,9 +472,11 @@ bool frmCDR::Fits(std::uint8_t requestCode, std::uint8_t flag, std::uint8_t answ
 void frmCDR::acceptAnswer()
 {
     const std::uint8_t code = RxBuffer[1];
-    if (!m_outstanding.open || !Fits(m_outstanding.code, m_outstanding.flag, code)) {
+    // A request still waiting for a quiet line has not left: nothing can answer it yet.
+    const bool open = m_outstanding.open && !m_sendDue;
+    if (!open || !Fits(m_outstanding.code, m_outstanding.flag, code)) {
         qCDebug(lcLink).noquote() << "stale" << linktrace::Hex(RxBuffer.data(), RxCount)
-                                  << (m_outstanding.open
+                                  << (open
                                           ? QStringLiteral("(code %1 does not answer the request of code %2)")
                                                 .arg(code)
                                                 .arg(m_outstanding.code)

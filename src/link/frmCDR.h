@@ -14,12 +14,14 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 
 class AnswerRoutes;
 class DialogService;
+class FineTimer;
 class SerialDevice;
 class SettingsStore;
 
@@ -60,6 +62,16 @@ public:
     void MSComm1_OnComm(int code, const QString& text);
     void tmrNull_Timer();
     void tmrTimeOut_Timer();
+    // The early end of an answer: a whole frame of good CRC followed by quietTime() of silence.
+    void tmrEnd_Timer();
+
+    // "Early end of answer" (off by default, stored as Properties/EarlyEnd): a burst that forms a
+    // whole frame for the node, fitting the outstanding request, with a good CRC, ends after
+    // quietTime() of silence instead of 50 ms; any other burst still waits the 50 ms. A request
+    // then never leaves sooner than quietTime() after the last byte received.
+    bool EarlyEnd = false;
+    // 3.5 character times of 10 bits at the port's baud rate, at least 1.75 ms.
+    std::chrono::nanoseconds quietTime() const;
 
     // A complete answer of good CRC: when it answers the request now outstanding it stops the
     // time-out, tells answerAccepted, then routes it by its function code. Any other answer is
@@ -104,6 +116,8 @@ public:
     std::unique_ptr<SerialDevice> MSComm1;
     QTimer* tmrNull = nullptr;    // SilenceTimer
     QTimer* tmrTimeOut = nullptr; // ResponseTimer
+    FineTimer* tmrEnd = nullptr;  // the early end of an answer
+    FineTimer* tmrGap = nullptr;  // holds a request until the line has been quiet long enough
 
     // The status panel text ("Status: ...") and the kept "Echo" preference.
     QString Status;
@@ -149,6 +163,15 @@ signals:
 private:
     void Form_Load(SettingsStore& settings);
     void storeBytes(const QByteArray& bytes);
+    // Takes or refuses the burst collected so far: the end of an answer.
+    void endOfAnswer();
+    // With early end on: whether the burst so far is a whole answer for the node that fits the
+    // outstanding request and has a good CRC.
+    bool wholeFrame() const;
+    void armEarlyEnd();
+    // Writes TxBuffer as the outstanding request.
+    void writePacket();
+    void tmrGap_Timer();
     // The "No Com Port Found" path: the request never left.
     void openFailed(const QString& errorText);
     void askWorkOffline(Failure why);
@@ -179,4 +202,8 @@ private:
     std::uint64_t m_answeredTicket = 0;
     bool m_routing = false;
     QDateTime m_portLostSince;
+    // Since the last byte was received; a request waiting for the line to be quiet (since when).
+    QElapsedTimer m_lastByteAt;
+    bool m_sendDue = false;
+    QElapsedTimer m_dueSince;
 };

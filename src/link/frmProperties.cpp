@@ -6,6 +6,7 @@
 #include "platform/serialdevice.h"
 #include "platform/settingsstore.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -111,12 +112,19 @@ void frmProperties::buildControls()
     QVBoxLayout* echo = options(fraEcho, "optEcho", {"Off", "On"}, optEcho, &frmProperties::optEcho_Click);
     echo->addStretch();
 
+    chkEarlyEnd = named(new QCheckBox(QStringLiteral("Early end of a&nswer")), "chkEarlyEnd");
+    chkEarlyEnd->setToolTip(QStringLiteral(
+        "Take an answer whose check sum is right after 3.5 characters of silence instead of 50 ms: faster "
+        "transfers and polls. An answer that is not whole yet still waits the 50 ms. Leave it off for a meter "
+        "that pauses inside its answers for longer."));
+
     auto* grid = new QGridLayout(fraSettings);
     grid->addLayout(portRow, 0, 0, 1, 2);
     grid->addWidget(lblDevice, 1, 0, 1, 2);
     grid->addWidget(fraSpeed, 2, 0);
     grid->addWidget(fraLine, 3, 0);
     grid->addWidget(fraFlow, 2, 1, 2, 1);
+    grid->addWidget(chkEarlyEnd, 4, 0, Qt::AlignTop);
     grid->addWidget(fraEcho, 4, 1);
 
     cmdOK = named(new QPushButton(QStringLiteral("OK")), "cmdOK");
@@ -195,6 +203,7 @@ void frmProperties::LoadPropertySettings()
         optFlow[static_cast<std::size_t>(Handshaking)]->setChecked(true);
     optEcho[0]->setChecked(true);
     EchoOn = false;
+    chkEarlyEnd->setChecked(m_link.EarlyEnd);
     m_showing = false;
     cboPort_Click();
 }
@@ -328,6 +337,9 @@ void frmProperties::cmdOK_Click()
     m_settings.setValue(kProperties, QStringLiteral("CommPort"), QString::number(newPort));
     m_settings.setValue(kProperties, QStringLiteral("Handshaking"), QString::number(Handshaking));
     m_settings.setValue(kProperties, QStringLiteral("Echo"), EchoOn ? QStringLiteral("True") : QStringLiteral("False"));
+    m_link.EarlyEnd = chkEarlyEnd->isChecked();
+    m_settings.setValue(kProperties, QStringLiteral("EarlyEnd"),
+                        m_link.EarlyEnd ? QStringLiteral("True") : QStringLiteral("False"));
     m_settings.sync();
     accept();
 }

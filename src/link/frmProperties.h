@@ -12,6 +12,7 @@
 #include <array>
 
 class DialogService;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -51,6 +52,7 @@ public:
     QComboBox* cboStopBits = nullptr;
     std::array<QRadioButton*, 4> optFlow{};
     std::array<QRadioButton*, 2> optEcho{};
+    QCheckBox* chkEarlyEnd = nullptr; // "Early end of answer"
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 

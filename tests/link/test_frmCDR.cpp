@@ -3,6 +3,7 @@
 
 #include "link/modComFun.h"
 #include "monitor/frmLogdiag.h"
+#include "platform/finetimer.h"
 #include "support/bytes.h"
 #include "support/fakesession.h"
 #include "support/widgets.h"
@@ -479,4 +480,65 @@ TEST_F(LinkTest, AnAbandonedRequestTimesOutWithoutAQuestion)
     // The next request's own time-out asks as always.
     ASSERT_TRUE(TestSession::waitFor([&] { return !t.dialogs->asked.isEmpty(); }, 2000));
     EXPECT_EQ(timedOut, 1);
+}
+
+// Early end of answer: a whole answer of good CRC ends after 3.5 characters of silence; a burst
+// that is not whole yet, or has a bad CRC, still waits for the 50 ms; a request asked for while
+// bytes are still coming leaves once the line has been quiet that long.
+TEST_F(LinkTest, EarlyEndTakesAWholeAnswerAtOnceAndLeavesAnyOtherBurstToTheSilence)
+{
+    frmCDR& link = t.link();
+    EXPECT_EQ(link.quietTime(), std::chrono::nanoseconds(3'645'833)) << "3.5 x 10 bits at 9600 baud";
+    link.MSComm1->setSettings("115200,n,8,1", nullptr);
+    EXPECT_EQ(link.quietTime(), std::chrono::microseconds(1750)) << "never shorter";
+    link.MSComm1->setSettings("9600,n,8,1", nullptr);
+
+    int taken = 0;
+    t.s().routes().route(modComFun::DiagData, "test", [&] { ++taken; });
+    auto poll = [&] { modComFun::BuildCommand(link, modComFun::KindDiagData, 17, 1, 0); };
+    const QByteArray answer = qbytes(modComFun::AnswerFrame(17, modComFun::DiagData, {1, 2, 3, 4, 5, 6}));
+
+    // Off: a whole answer waits for the silence.
+    poll();
+    t.port->receive(answer);
+    EXPECT_FALSE(link.tmrEnd->isActive());
+    ASSERT_TRUE(TestSession::waitFor([&] { return taken == 1; }, 2000));
+
+    // On: the first part of a split answer arms only the silence, the whole answer the early end,
+    // which takes it by itself.
+    link.EarlyEnd = true;
+    poll();
+    t.port->receive(answer.left(5));
+    EXPECT_FALSE(link.tmrEnd->isActive());
+    EXPECT_TRUE(link.tmrNull->isActive());
+    t.port->receive(answer.mid(5));
+    ASSERT_TRUE(link.tmrEnd->isActive());
+    EXPECT_EQ(link.tmrEnd->interval(), link.quietTime());
+    link.tmrNull->stop();
+    ASSERT_TRUE(TestSession::waitFor([&] { return taken == 2; }, 2000));
+    EXPECT_FALSE(link.tmrTimeOut->isActive());
+
+    // A burst with a bad CRC is refused after the silence, as before.
+    poll();
+    QByteArray bad = answer;
+    bad[bad.size() - 1] = static_cast<char>(bad.back() ^ 0x01);
+    t.port->receive(bad);
+    EXPECT_FALSE(link.tmrEnd->isActive());
+    TestSession::pump(80);
+    EXPECT_EQ(taken, 2);
+    EXPECT_EQ(link.RxCount, 0);
+    EXPECT_TRUE(link.tmrTimeOut->isActive());
+
+    // Stray bytes a moment ago: the next request is outstanding at once but leaves only after the
+    // quiet time; the strays are dropped, not taken as its answer.
+    link.failExchange("next");
+    const int written = static_cast<int>(t.port->written().size());
+    t.port->receive(answer.left(3));
+    poll();
+    EXPECT_TRUE(link.outstanding().open);
+    EXPECT_EQ(t.port->written().size(), written);
+    ASSERT_TRUE(TestSession::waitFor([&] { return t.port->written().size() == written + 8; }, 2000));
+    EXPECT_EQ(link.RxCount, 0);
+    t.port->receive(answer);
+    ASSERT_TRUE(TestSession::waitFor([&] { return taken == 3; }, 2000));
 }

@@ -7,6 +7,7 @@
 #include "support/pty.h"
 #include "support/widgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -51,7 +52,7 @@ QStringList prefs(TestSession& t)
 
 } // namespace
 
-TEST(PortSettings, OneAndAHalfStopBitsOddParityAndEchoSurviveStoreAndReload)
+TEST(PortSettings, OneAndAHalfStopBitsOddParityEchoAndEarlyEndSurviveStoreAndReload)
 {
     {
         TestSession t;
@@ -67,22 +68,31 @@ TEST(PortSettings, OneAndAHalfStopBitsOddParityAndEchoSurviveStoreAndReload)
             EXPECT_EQ(frames, QStringList({"Maximum Speed", "Connection Preferences", "&Flow Control", "&Echo"}));
             EXPECT_EQ(shown(d), QStringList({"19200", "Odd", "7", "1.5"}));
             EXPECT_TRUE(ctl<QRadioButton>(d, "optFlow_2")->isChecked());
+            EXPECT_FALSE(ctl<QCheckBox>(d, "chkEarlyEnd")->isChecked());
+            click(d, "chkEarlyEnd");
             click(d, "cmdOK");
         });
         EXPECT_EQ(prefs(t), QStringList({"19200,o,7,1.5", "1", "2", "False"}));
+        EXPECT_EQ(stored(t, "EarlyEnd"), "True");
+        EXPECT_TRUE(t.link().EarlyEnd);
         t.s().settings().setValue("Properties", "Echo", "True");
         t.s().settings().sync();
     }
     // The next run restores the port from the store; the dialog shows it again, echo "Off".
     TestSession t(TestSession::Port::Fake, std::make_unique<ScriptedDialogService>(), false);
     EXPECT_EQ(t.link().MSComm1->settings(), "19200,o,7,1.5");
+    EXPECT_TRUE(t.link().EarlyEnd);
     withDialog(t, [&](QDialog& d) {
         EXPECT_EQ(shown(d), QStringList({"19200", "Odd", "7", "1.5"}));
         EXPECT_TRUE(ctl<QRadioButton>(d, "optEcho_0")->isChecked());
+        EXPECT_TRUE(ctl<QCheckBox>(d, "chkEarlyEnd")->isChecked());
         click(d, "optEcho_1");
+        click(d, "chkEarlyEnd");
         click(d, "cmdOK");
     });
     EXPECT_EQ(stored(t, "Echo"), "True");
+    EXPECT_EQ(stored(t, "EarlyEnd"), "False");
+    EXPECT_FALSE(t.link().EarlyEnd);
 }
 
 TEST(PortSettings, PortChangeReopensAndStoresTheChoiceWithTheMapping)
