@@ -29,6 +29,19 @@ TEST(SetupWithSimulator, IdentifiesAndReadsTheImageInBlocksOf56Words)
     EXPECT_TRUE(summary.contains("answered 32:14 34:1 ") && summary.contains("ignored 0;")) << summary.toStdString();
 }
 
+// Early end of answer over a real line: every answer comes in two halves 10 ms apart, and the
+// image still arrives whole, each answer taken once.
+TEST(SetupWithSimulator, EarlyEndWaitsOutAPauseInsideEachAnswer)
+{
+    SimRead m;
+    m.t.link().EarlyEnd = true;
+    ASSERT_NO_FATAL_FAILURE(m.read(122, 10000, {"--pause-inside", "10"}));
+    EXPECT_EQ(m.toolImage(), qbytes(sim::FactoryImage()));
+    EXPECT_TRUE(m.t.dialogs->asked.isEmpty()) << m.t.dialogs->transcript().join('\n').toStdString();
+    const QString summary = m.meter->stop();
+    EXPECT_TRUE(summary.contains("answered 32:7 34:1 ") && summary.contains("ignored 0;")) << summary.toStdString();
+}
+
 TEST(SetupWithSilentMeter, TimeOutDuringTheReadAndYesLeavesTheMenuOffline)
 {
     PtyPair pty;

@@ -312,6 +312,10 @@ Reply Meter::deliver(std::uint8_t code, std::vector<std::uint8_t> answer, long n
         r.pieces.push_back({kSplitGapMs, {bytes.begin() + static_cast<std::ptrdiff_t>(cut), bytes.end()}});
         r.faults |= FaultSplit;
         ++m_stats.split;
+    } else if (m_config.pauseInsideMs > 0 && bytes.size() >= 2) {
+        const auto half = static_cast<std::ptrdiff_t>(bytes.size() / 2);
+        r.pieces.push_back({gap, {bytes.begin(), bytes.begin() + half}});
+        r.pieces.push_back({static_cast<double>(m_config.pauseInsideMs), {bytes.begin() + half, bytes.end()}});
     } else {
         r.pieces.push_back({gap, std::move(bytes)});
     }

@@ -58,6 +58,8 @@ struct MeterConfig {
     std::uint64_t seed = 1;
     double drop = 0, corrupt = 0, split = 0, noise = 0, foreign = 0;
     int delayMs = 0;
+    // Every answer (not split by a fault) goes out in two halves with this pause between them.
+    int pauseInsideMs = 0;
     // Answers that come late: chosen ones, and each with probability lateP by lateMs.
     std::vector<LateAnswer> late;
     double lateP = 0;

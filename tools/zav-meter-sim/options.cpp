@@ -70,6 +70,7 @@ const Spec kSpecs[] = {
     {"noise", "p", "Probability that stray bytes go out just before an answer."},
     {"foreign", "p", "Probability that an answer comes as another node's (good CRC, other address)."},
     {"delay", "ms", "Send every answer this much later than the turnaround (default 0)."},
+    {"pause-inside", "ms", "Send every answer in two halves with this much silence between them (default 0: whole). An answer split by --split keeps its 80 ms."},
     {"late", "code:k:ms", "Answer the k-th request of function code <code> ms late, after the turnaround (may be given more than once). The meter works one request at a time: requests that arrive meanwhile are answered after it."},
     {"late-p", "p", "Probability that an answer comes --late-ms late."},
     {"late-ms", "ms", "How late a --late-p answer comes (default 3400: past the tool's 3 s time-out)."},
@@ -207,6 +208,8 @@ ParseResult ParseOptions(const QStringList& args)
             m.foreign = probabilityValue(parser, "foreign");
         if (has("delay"))
             m.delayMs = static_cast<int>(integerValue(parser, "delay", 0, 600000));
+        if (has("pause-inside"))
+            m.pauseInsideMs = static_cast<int>(integerValue(parser, "pause-inside", 0, 60000));
         for (const QString& v : parser.values(QStringLiteral("late"))) {
             const QStringList parts = v.split(QLatin1Char(':'));
             bool ok = parts.size() == 3;
