@@ -53,6 +53,8 @@ QString CliSession::openLink()
         return error;
     if (!m_line.settings.isEmpty() && !cdr.MSComm1->setSettings(m_line.settings, &error))
         return error;
+    if (m_line.earlyEnd)
+        cdr.EarlyEnd = true;
     return {};
 }
 

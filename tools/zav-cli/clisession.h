@@ -25,8 +25,8 @@ public:
     Session& session() { return *m_session; }
     CliDialogs& dialogs() { return *m_dialogs; }
 
-    // Creates the link with the stored port preferences, then applies --port and --settings over
-    // them. Returns an empty text, or why the port refused the choice.
+    // Creates the link with the stored port preferences, then applies --port, --settings and
+    // --early-end over them. Returns an empty text, or why the port refused the choice.
     QString openLink();
     frmCDR& link();
 

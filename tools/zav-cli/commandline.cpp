@@ -85,7 +85,11 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                    QStringLiteral("list"));
     const QCommandLineOption wait(QStringLiteral("wait"), QStringLiteral("scan: each node's wait after its request, in ms (default 150)."),
                                   QStringLiteral("ms"));
-    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait});
+    const QCommandLineOption earlyEnd(QStringLiteral("early-end"),
+                                      QStringLiteral("Early end of answer: take an answer whose check sum is right after "
+                                                     "3.5 characters of silence instead of 50 ms (as the preference of "
+                                                     "CommPort Properties)."));
+    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait, earlyEnd});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit, check or scan."));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
                                  QStringLiteral("[file]"));
@@ -203,6 +207,7 @@ ParseResult ParseCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--wait needs a number of milliseconds from 1 to 3000, not \"%1\"").arg(parser.value(wait)));
     }
 
+    line.earlyEnd = parser.isSet(earlyEnd);
     if (parser.isSet(trace)) {
         line.trace = parser.value(trace);
         if (line.trace.isEmpty())

@@ -21,6 +21,7 @@ struct CommandLine {
     int node = 0;       // --node: the node every request goes to; 0: the Poll node 17
     QList<int> nodes;   // scan --nodes; empty: 1..16
     int waitMs = 150;   // scan --wait: each node's wait after its request
+    bool earlyEnd = false; // --early-end: answers end after 3.5 characters of silence (else as stored)
 
     bool meterCommand() const
     {
