@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libgl-dev libgtest-dev googletest
+  libqcustomplot-dev qt6-svg-dev
   fonts-noto-cjk xvfb xauth
 )
 if [ "${1:-}" = "--fuzz" ]; then

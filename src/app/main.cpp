@@ -1,5 +1,7 @@
 // ZAV Instrument Interface: service tool for the transit-time ultrasonic flow meter.
-// Option: --trace FILE writes the link trace (every frame and answer) to FILE. With
+// Options: --trace FILE writes the link trace (every frame and answer) to FILE; --open FILE
+// opens a recording (data log, diagnostics log or signal table, told by its content) into its
+// chart instead of showing the start window, which follows when the chart is closed. With
 // ZAV_REPORT_SHOWN set, the moment the first window is shown goes to standard error in
 // milliseconds of CLOCK_MONOTONIC (for start-up timing).
 
@@ -7,6 +9,7 @@
 #include "engine/session.h"
 #include "link/linktrace.h"
 #include "platform/dialogservice.h"
+#include "recordings/frmRecording.h"
 #include "startup/frmStart.h"
 
 #include <QApplication>
@@ -27,6 +30,12 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption trace(QStringLiteral("trace"), QStringLiteral("Write the link trace to <file>."), QStringLiteral("file"));
     parser.addOption(trace);
+    const QCommandLineOption open(QStringLiteral("open"),
+                                  QStringLiteral("Open the recording <file> (data log, diagnostics log or signal table) in its chart."),
+                                  QStringLiteral("file"));
+    parser.addOption(open);
+    // A file manager passes the file alone.
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A recording to open, as with --open."), QStringLiteral("[file]"));
     parser.process(app);
     if (parser.isSet(trace)) {
         const QString error = linktrace::TraceToFile(parser.value(trace));
@@ -40,7 +49,18 @@ int main(int argc, char* argv[])
     Session session(std::make_unique<QtDialogService>());
     session.endProgram = [] { QCoreApplication::quit(); };
     InstallWindowTool(session);
-    session.windows().get<frmStart>().show();
+    QString recording = parser.value(open);
+    if (recording.isEmpty() && !parser.positionalArguments().isEmpty())
+        recording = parser.positionalArguments().constFirst();
+    if (recording.isEmpty()) {
+        session.windows().get<frmStart>().show();
+    } else {
+        auto& chart = session.windows().get<frmRecording>();
+        chart.show();
+        // A file that cannot be charted is told; the start window takes over.
+        if (!chart.OpenFile(recording))
+            chart.close();
+    }
     if (qEnvironmentVariableIsSet("ZAV_REPORT_SHOWN")) {
         // Once the event loop has run the show.
         QTimer::singleShot(0, [] {

@@ -10,6 +10,8 @@
 #include "monitor/recordinglabel.h"
 #include "platform/dialogservice.h"
 #include "platform/keyboard.h"
+#include "recordings/frmRecording.h"
+#include "recordings/picture.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +20,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
 
 
 namespace {
@@ -398,4 +402,49 @@ void frmLog::cmdRscale_Click(int index)
     RightFullScale = index == 0 ? stripchart::Widen(RightFullScale) : stripchart::Narrow(RightFullScale);
     DrawRightScale();
     Pen.PlotCount = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recordings and pictures
+
+void frmLog::cmdOpenRecording_Click()
+{
+    m_session.windows().get<frmRecording>().OpenWithDialog(1);
+}
+
+QString frmLog::WritePicture(const QString& fileName)
+{
+    // The frame with the scales left and right of it, in the content's coordinates.
+    QRect area = shpFlow->geometry().translated(Form->pos());
+    for (int k = 0; k < 5; ++k) {
+        area = area.united(LblLScale[static_cast<std::size_t>(k)]->geometry());
+        area = area.united(LblRScale[static_cast<std::size_t>(k)]->geometry().translated(Form->pos()));
+    }
+    const auto quantity = [](QCheckBox* a, QCheckBox* b, QComboBox* unit, const QString& fixed) {
+        const QCheckBox* on = a->isChecked() ? a : b;
+        const QString u = on == a && unit ? unit->currentText() : fixed;
+        return u.isEmpty() ? on->text() : QStringLiteral("%1 (%2)").arg(on->text(), u);
+    };
+    QList<picture::LegendEntry> legend;
+    if (BothChannels == 1) {
+        legend << picture::LegendEntry{QStringLiteral("Flow Rate CH A (%1), left scale").arg(cmbQUnit->currentText()),
+                                       QColor::fromRgb(kLeftTrace)}
+               << picture::LegendEntry{QStringLiteral("Flow Rate CH B (%1), right scale").arg(cmbQUnit->currentText()),
+                                       QColor::fromRgb(kRightTrace)};
+    } else {
+        legend << picture::LegendEntry{quantity(chkLData[0], chkLData[1], cmbQUnit, QString()) + QStringLiteral(", left scale"),
+                                       QColor::fromRgb(kLeftTrace)}
+               << picture::LegendEntry{quantity(chkRData[0], chkRData[1], cmbCunit, QStringLiteral("microns")) +
+                                           QStringLiteral(", right scale"),
+                                       QColor::fromRgb(kRightTrace)};
+    }
+    const QString caption = QStringLiteral("SCADA Simulator, %1 - %2")
+                                .arg(cmbChan->currentText(), picture::MeterIdentity(m_session));
+    return picture::WriteArea(fileName, *Content, area.adjusted(-4, -4, 4, 4), caption, legend);
+}
+
+void frmLog::cmdSavePicture_Click()
+{
+    picture::SaveWithDialog(m_session.dialogs(), QStringLiteral("datalog.png"),
+                            [this](const QString& name) { return WritePicture(name); });
 }

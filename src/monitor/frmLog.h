@@ -73,6 +73,8 @@ public:
     void cmdClose_Click();
     void cmdStartStop_Click();
     void cmdClear_Click();
+    void cmdOpenRecording_Click();
+    void cmdSavePicture_Click();
     void chkPlot_Click();
     void chkLData_MouseUp(int index);
     void chkRData_MouseUp(int index);
@@ -96,6 +98,8 @@ public:
     QPushButton* cmdClose = nullptr;
     QPushButton* cmdStartStop = nullptr;
     QPushButton* cmdClear = nullptr;
+    QPushButton* cmdOpenRecording = nullptr;
+    QPushButton* cmdSavePicture = nullptr;
     std::array<QLineEdit*, 2> txtFlow{};
     std::array<QLineEdit*, 2> txtVOS{};
     std::array<QLineEdit*, 2> txtReyn{};
@@ -161,6 +165,9 @@ public:
     std::function<QTime()> Clock = [] { return QTime::currentTime(); };
 
     stripchart::Frame ChartFrame() const;
+    // The strip chart with its scales as a PNG or SVG picture, captioned with the meter's identity
+    // and the traces' quantities and units. Empty when written, else why not.
+    QString WritePicture(const QString& fileName);
 
     void setVisible(bool visible) override;
 

@@ -187,6 +187,12 @@ void frmLog::buildControls()
     cmdClose = button(QStringLiteral("cmdClose"), "Close", kButtonLeft, row(RowSdv), kButtonWidth);
     cmdStartStop = button(QStringLiteral("cmdStartStop"), "Start Batch", kButtonLeft, row(RowSize), kButtonWidth);
     cmdClear = button(QStringLiteral("cmdClear"), "Clear Total", kButtonLeft, row(RowTotal), kButtonWidth);
+    // Earlier recordings open into their chart (no meter needed); the strip chart goes to a picture.
+    cmdOpenRecording = button(QStringLiteral("cmdOpenRecording"), "Open Recording...", kButtonLeft, row(RowTime), kButtonWidth);
+    cmdSavePicture = button(QStringLiteral("cmdSavePicture"), "Save Picture...", kButtonLeft, row(RowAvg), kButtonWidth);
+    for (QPushButton* b : {cmdOpenRecording, cmdSavePicture})
+        twips::place(b, kButtonLeft, twips::top(b), std::max(kButtonWidth, twips::textWidth(b, b->text()) + 240), kBoxHeight + 60);
+    cmdSavePicture->setEnabled(false);
 
     auto check = [this](const QString& name, const char* text) {
         auto* c = new QCheckBox(QString::fromLatin1(text), Form);
@@ -241,6 +247,8 @@ void frmLog::buildControls()
     connect(cmdClose, &QPushButton::clicked, this, &frmLog::cmdClose_Click);
     connect(cmdStartStop, &QPushButton::clicked, this, &frmLog::cmdStartStop_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmLog::cmdClear_Click);
+    connect(cmdOpenRecording, &QPushButton::clicked, this, &frmLog::cmdOpenRecording_Click);
+    connect(cmdSavePicture, &QPushButton::clicked, this, &frmLog::cmdSavePicture_Click);
     connect(chkPlot, &QCheckBox::clicked, this, &frmLog::chkPlot_Click);
     connect(chkBPolarL, &QCheckBox::clicked, this, &frmLog::chkBPolarL_Click);
     connect(chkBPolarR, &QCheckBox::clicked, this, &frmLog::chkBPolarR_Click);
@@ -456,6 +464,7 @@ void frmLog::DrawRightScale()
 void frmLog::chkPlot_Click()
 {
     Pen.Restart(ChartFrame());
+    cmdSavePicture->setEnabled(chkPlot->isChecked());
     if (chkPlot->isChecked()) {
         shpFlow->show();
         setFormHeight(kHeightPlot);

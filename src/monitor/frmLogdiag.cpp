@@ -4,6 +4,7 @@
 #include "link/commands.h"
 #include "monitor/diaglog.h"
 #include "monitor/frmplt.h"
+#include "recordings/frmRecording.h"
 #include "monitor/portlostcaption.h"
 #include "monitor/recordinglabel.h"
 #include "monitor/windowfit.h"
@@ -149,6 +150,12 @@ void frmLogdiag::buildControls()
         left = boxLeft + kBoxWidth + kGap;
     }
     m_formWidth = std::max(kFormWidth, left + kGap);
+    // Recordings of earlier sessions open into their chart, beside the run buttons.
+    cmdOpenRecording = new QPushButton(QStringLiteral("Open Recording..."), Content);
+    cmdOpenRecording->setObjectName(QStringLiteral("cmdOpenRecording"));
+    const int openWidth = std::max(1560, twips::textWidth(cmdOpenRecording, cmdOpenRecording->text()) + 240);
+    twips::place(cmdOpenRecording, 6600, 120, openWidth, 360);
+    m_formWidth = std::max(m_formWidth, 6600 + openWidth + 120);
 
     lblRecording = new QLabel(Content);
     lblRecording->setObjectName(QStringLiteral("lblRecording"));
@@ -158,6 +165,8 @@ void frmLogdiag::buildControls()
     connect(cmbUpdate, &QComboBox::activated, this, [this] { cmbUpdate_Click(); });
     connect(cmdStart, &QPushButton::clicked, this, &frmLogdiag::cmdStart_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmLogdiag::cmdClose_Click);
+    connect(cmdOpenRecording, &QPushButton::clicked, this,
+            [this] { m_session.windows().get<frmRecording>().OpenWithDialog(2); });
     connect(imgSig, &QAbstractButton::clicked, this, &frmLogdiag::imgSig_Click);
 }
 

@@ -53,6 +53,8 @@ public:
     QPushButton* cmdStart = nullptr;
     QPushButton* cmdClose = nullptr;
     PictureButton* imgSig = nullptr;
+    // Opens a recorded diagnostics log (or any recording) into the recording window.
+    QPushButton* cmdOpenRecording = nullptr;
     std::array<QLineEdit*, 15> txtDATA{};
     std::array<QLabel*, 15> lbldata{}; // null for the boxes captioned by Tri and for box 14
     std::array<QLabel*, 2> Tri{};      // "Trig UP", "Trig DN"

@@ -6,6 +6,8 @@
 #include "monitor/chartsurface.h"
 #include "monitor/datalogfile.h"
 #include "monitor/windowfit.h"
+#include "recordings/frmRecording.h"
+#include "recordings/picture.h"
 #include "platform/dialogservice.h"
 #include "platform/keyboard.h"
 #include "platform/shape.h"
@@ -141,7 +143,14 @@ void frmplt::buildControls()
     label(QStringLiteral("lblNotes"), "Notes:", kLeft, 7080, right - kLeft);
     txtNotes = new QTextEdit(Content);
     txtNotes->setObjectName(QStringLiteral("txtNotes"));
-    twips::place(txtNotes, kLeft, 7380, right - kLeft, 1980);
+    twips::place(txtNotes, kLeft, 7380, right - kLeft, 1500);
+    // A signal table saved earlier opens into its chart; the graphs as they show go to a picture.
+    cmdOpenRecording = new QPushButton(QStringLiteral("Open Recording..."), Content);
+    cmdOpenRecording->setObjectName(QStringLiteral("cmdOpenRecording"));
+    twips::place(cmdOpenRecording, kLeft, 8940, (right - kLeft) / 2 - kGap / 2, 420);
+    cmdSavePicture = new QPushButton(QStringLiteral("Save Picture..."), Content);
+    cmdSavePicture->setObjectName(QStringLiteral("cmdSavePicture"));
+    twips::place(cmdSavePicture, kLeft + (right - kLeft) / 2 + kGap / 2, 8940, (right - kLeft) / 2 - kGap / 2, 420);
 
     m_graphLeft = right + 2 * kGap;
     m_formWidth = m_graphLeft + kGraphWidth + kLeft;
@@ -164,6 +173,9 @@ void frmplt::buildControls()
     connect(cmdLive, &QPushButton::clicked, this, &frmplt::cmdLive_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmplt::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmplt::cmdClose_Click);
+    connect(cmdOpenRecording, &QPushButton::clicked, this,
+            [this] { m_session.windows().get<frmRecording>().OpenWithDialog(2); });
+    connect(cmdSavePicture, &QPushButton::clicked, this, &frmplt::cmdSavePicture_Click);
 }
 
 stripchart::Frame frmplt::GraphFrame(int g) const
@@ -330,6 +342,24 @@ void frmplt::DrawGraph(int g, int n, const std::int16_t* samples)
 
 // ---------------------------------------------------------------------------------------------
 // Save, Close
+
+QString frmplt::WritePicture(const QString& fileName)
+{
+    // Both graph frames with their captions, as they show.
+    const QRect area = shpgraph[0]->geometry().united(shpgraph[1]->geometry()).adjusted(-4, -4, 4, 4);
+    const QString caption = QStringLiteral("Raw Acoustic Signals, channel %1 - %2")
+                                .arg(SignalChannel)
+                                .arg(picture::MeterIdentity(m_session));
+    return picture::WriteArea(fileName, *Content, area, caption,
+                              {{QStringLiteral("Signal (counts against sample)"), Qt::black},
+                               {QStringLiteral("Trigger mark: the vertical line"), Qt::black}});
+}
+
+void frmplt::cmdSavePicture_Click()
+{
+    picture::SaveWithDialog(m_session.dialogs(), QStringLiteral("signals.png"),
+                            [this](const QString& name) { return WritePicture(name); });
+}
 
 void frmplt::cmdSave_Click()
 {

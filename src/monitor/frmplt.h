@@ -63,6 +63,9 @@ public:
     void cmdLive_Click();
     void cmdSave_Click();
     void cmdClose_Click();
+    void cmdSavePicture_Click();
+    // The two graphs with their captions as a PNG or SVG picture; empty when written, else why not.
+    QString WritePicture(const QString& fileName);
     void Form_Unload();
 
     // Controls.
@@ -70,6 +73,8 @@ public:
     QPushButton* cmdLive = nullptr;
     QPushButton* cmdSave = nullptr;
     QPushButton* cmdClose = nullptr;
+    QPushButton* cmdOpenRecording = nullptr;
+    QPushButton* cmdSavePicture = nullptr;
     std::array<QGroupBox*, 2> shpgraph{};
     std::array<Shape*, 5> shpStatus{};
     std::array<QLineEdit*, 4> txtDiag{};

@@ -21,6 +21,9 @@ public:
         int filterIndex = 1;   // 1-based
         QString defaultExt;    // without the dot
         QString initialName;
+        // Save dialogs: the filter chosen sets the extension of a name typed without one (its
+        // single "*.ext" pattern), so the filter picks the kind of file written.
+        bool suffixByFilter = false;
     };
 
     virtual ~DialogService() = default;

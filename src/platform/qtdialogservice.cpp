@@ -108,9 +108,22 @@ QString QtDialogService::saveFile(const FileRequest& request)
     if (!selected.isEmpty())
         dialog.selectNameFilter(selected);
     dialog.setDefaultSuffix(request.defaultExt);
+    QString ext = request.defaultExt;
+    if (request.suffixByFilter) {
+        const auto follow = [&dialog, &ext, &request](const QString& filter) {
+            const qsizetype at = filter.lastIndexOf(QStringLiteral("(*."));
+            const QString pattern = at < 0 ? QString() : filter.mid(at + 3).chopped(1);
+            ext = pattern.isEmpty() || pattern.contains(QLatin1Char('*')) || pattern.contains(QLatin1Char(' '))
+                      ? request.defaultExt
+                      : pattern;
+            dialog.setDefaultSuffix(ext);
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+        follow(dialog.selectedNameFilter());
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return withDefaultExtension(dialog.selectedFiles().constFirst(), request.defaultExt);
+    return withDefaultExtension(dialog.selectedFiles().constFirst(), ext);
 }
 
 void QtDialogService::beep()

@@ -1,6 +1,6 @@
 // Writes pictures of the windows into a folder: start-japanese.png, start-english.png,
 // start-korean.png, datalog.png, diagnostics.png, signal.png, config.png, channel.png, pipe.png,
-// analog.png. Runs headless (offscreen) and never touches a serial port of the machine: the
+// analog.png, recording.png and recording-zoomed.png. Runs headless (offscreen) and never touches a serial port of the machine: the
 // monitoring windows run against the meter simulator.
 
 #include "analogio/frmAnalogOUT.h"
@@ -14,6 +14,8 @@
 #include "monitor/frmLog.h"
 #include "monitor/frmLogdiag.h"
 #include "monitor/frmplt.h"
+#include "monitor/livedata.h"
+#include "recordings/frmRecording.h"
 #include "platform/dialogservice.h"
 #include "platform/picturebutton.h"
 #include "platform/settingsstore.h"
@@ -30,8 +32,11 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QDir>
+#include <QFile>
+#include <QTime>
 #include <QStandardPaths>
 #include <cmath>
+#include <qcustomplot.h>
 #include <functional>
 #include <cstdio>
 
@@ -167,5 +172,38 @@ int main(int argc, char* argv[])
     analog.Setform();
     QApplication::processEvents();
     picture(analog, QStringLiteral("analog"));
+    analog.hide();
+
+    // A night of flow on both channels recorded at a row every 10 s (a data log in the window's
+    // own row text), opened offline: the whole night, then zoomed into half an hour with the
+    // cursor on a row.
+    const QString night = QDir(QDir::tempPath()).filePath(QStringLiteral("zav-night.dat"));
+    {
+        QFile f(night);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(livedata::HeaderLine().toLatin1() + "\r\n");
+        livedata::Channels v;
+        for (int i = 0; i < 4320; ++i) {
+            const double t = i / 360.0; // hours
+            const double pump = (i / 90) % 7 == 3 ? 0.4 : 1.0;
+            v.FlowRate[0] = static_cast<float>(pump * (120 + 25 * std::sin(t * 0.8)) + 2 * std::sin(i * 1.7));
+            v.FlowRate[1] = static_cast<float>(pump * (95 + 20 * std::sin(t * 0.8 + 0.5)) + 2 * std::cos(i * 1.3));
+            v.SoundSpeed[0] = static_cast<float>(1482 - 3 * std::sin(t / 3));
+            v.SoundSpeed[1] = static_cast<float>(1481 - 3 * std::sin(t / 3));
+            f.write(livedata::RowLine(QTime(21, 0).addSecs(i * 10), v, QString(), QString(), QString()).toLatin1() + "\r\n");
+        }
+    }
+    frmRecording& recording = session.windows().get<frmRecording>();
+    recording.resize(1100, 680);
+    recording.show();
+    recording.OpenFile(night);
+    QApplication::processEvents();
+    picture(recording, QStringLiteral("recording"));
+    recording.KeyAxis()->setRange(1800, 1980);
+    recording.SetCursor(1890);
+    recording.plotRecording->replot();
+    QApplication::processEvents();
+    picture(recording, QStringLiteral("recording-zoomed"));
+    QFile::remove(night);
     return failures == 0 ? 0 : 1;
 }
