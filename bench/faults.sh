@@ -15,7 +15,9 @@
 #   - a failure (exit status other than 0) without its "zav-cli: <reason>" line.
 #
 # Usage: bench/faults.sh [exchanges per fault, default 1000] [seed, default 1]
-# ZAV_FAULTS="drop split" runs only those faults; ZAV_FAULTS_VERBOSE=1 tells every run.
+# ZAV_FAULTS="drop split" runs only those faults; ZAV_FAULTS_VERBOSE=1 tells every run;
+# ZAV_EARLY_END=1 runs zav-cli and the window tool with early end of answer (the port set to the
+# line's rate, which the quiet time follows).
 # Builds zav-cli, zav-meter-sim and zav-faults in build/ (without tests), or uses the configured
 # build folder named by ZAV_BUILD (configured with -DZAV_BUILD_BENCH=ON). Run by hand; not part of
 # the test suite. The exit status is 1 when anything was lost.
@@ -51,6 +53,8 @@ export XDG_CONFIG_HOME="$work/config"
 
 # The simulator at the line's rate with no turnaround, on a pseudo-terminal (start_sim, stop_sim).
 source scripts/sim.sh
+early=()
+[ -n "${ZAV_EARLY_END:-}" ] && early=(--early-end --settings "$baud,n,8,1")
 ZAV_SIM=$simulator
 start_sim_at_rate() { start_sim "$1" --baud "$baud" --turnaround 0 "${@:2}" || exit 1; }
 
@@ -72,7 +76,7 @@ printf 'not read yet' >"$work/stale.bin"
 
 same() { cmp -s "$1" "$2"; }
 
-echo "zav-cli at $baud baud, 5 % faults, seed $seed"
+echo "zav-cli at $baud baud, 5 % faults, seed $seed${ZAV_EARLY_END:+, early end of answer}"
 printf '%-10s %6s %10s %8s %10s %10s\n' fault runs exchanges injected failures "data lost"
 total_lost=0
 for spec in "${faults[@]}"; do
@@ -99,7 +103,7 @@ for spec in "${faults[@]}"; do
     fi
     cp "$dir/meter.bin" "$dir/before.bin"
     status=0
-    timeout -k 5 30 "$cli" "${args[@]}" --device "$device" --trace "$dir/trace" >/dev/null 2>"$dir/err" || status=$?
+    timeout -k 5 30 "$cli" "${args[@]}" "${early[@]}" --device "$device" --trace "$dir/trace" >/dev/null 2>"$dir/err" || status=$?
     sent=$(grep -c ' sent ' "$dir/trace" 2>/dev/null) || true
     exchanges=$((exchanges + ${sent:-0}))
     why=""
@@ -137,5 +141,5 @@ done
 echo
 status=0
 "$build/bench/zav-faults" --exchanges "$want" --seed "$seed" ${ZAV_FAULTS:+--faults "$ZAV_FAULTS"} \
-  ${ZAV_FAULTS_VERBOSE:+--verbose} || status=$?
+  ${ZAV_FAULTS_VERBOSE:+--verbose} ${ZAV_EARLY_END:+--early-end} || status=$?
 [ "$total_lost" -eq 0 ] && [ "$status" -eq 0 ]

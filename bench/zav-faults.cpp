@@ -16,7 +16,9 @@
 //     sent when the meter confirmed it (37);
 //   - a write the meter refused (93) or a read or write that stopped, with no box telling the user.
 //
-//   zav-faults [--exchanges N] [--seed S] [--faults "drop corrupt ..."] [--verbose]
+//   zav-faults [--exchanges N] [--seed S] [--faults "drop corrupt ..."] [--early-end] [--verbose]
+//
+// --early-end runs the link with early end of answer, the port set to the simulator's rate.
 
 #include "benchmain.h"
 #include "meterdata/frmConfig.h"
@@ -51,6 +53,8 @@ QStringList simOptions(const QString& image, const QStringList& more)
     return QStringList{"--baud", QString::number(kBaud), "--turnaround", "0", "--image", image, "--save"} + more;
 }
 
+bool g_earlyEnd = false;
+
 // The window tool as main builds it (the tests' session on a real port), with scripted boxes and
 // file dialogs, counting the requests sent and noting how image transfers close.
 struct Tool {
@@ -64,6 +68,10 @@ struct Tool {
     {
         session->settings().setValue(QStringLiteral("Ports"), QStringLiteral("Com1"), device);
         session->onLink(session, [this](frmCDR& link) {
+            if (g_earlyEnd) {
+                link.EarlyEnd = true;
+                link.MSComm1->setSettings(QStringLiteral("%1,n,8,1").arg(kBaud), nullptr);
+            }
             QObject::connect(&link, &frmCDR::requestSent, session, [this] { ++sent; });
             QObject::connect(&link, &frmCDR::answerAccepted, session, [this](quint8 code) {
                 if (code == modComFun::TransferDone || code == modComFun::WriteRefused)
@@ -204,13 +212,14 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--help"))) {
-        std::printf("zav-faults [--exchanges N] [--seed S] [--faults \"drop corrupt split noise foreign delay late-p\"] [--verbose]\n");
+        std::printf("zav-faults [--exchanges N] [--seed S] [--faults \"drop corrupt split noise foreign delay late-p\"] [--early-end] [--verbose]\n");
         return 0;
     }
     const int want = option(args, QStringLiteral("--exchanges"), QStringLiteral("1000")).toInt();
     const int seed = option(args, QStringLiteral("--seed"), QStringLiteral("1")).toInt();
     const QStringList only = option(args, QStringLiteral("--faults"), QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const bool verbose = args.contains(QStringLiteral("--verbose"));
+    g_earlyEnd = args.contains(QStringLiteral("--early-end"));
 
     // Site file A: the meter's factory image, read and stored through the tool on a clean line.
     // Site file B: A with another meter name ("ZAV METER" becomes "ZAV METEX"), checksum made good.
@@ -239,7 +248,8 @@ int main(int argc, char* argv[])
         sum += static_cast<std::uint8_t>(B[i]);
     B[2] = static_cast<char>(sum & 0xFF);
 
-    std::printf("the window tool (zav-interface's windows, offscreen) at %d baud, 5 %% faults, seed %d\n", kBaud, seed);
+    std::printf("the window tool (zav-interface's windows, offscreen) at %d baud, 5 %% faults, seed %d%s\n", kBaud, seed,
+                g_earlyEnd ? ", early end of answer" : "");
     std::printf("%-10s %6s %10s %8s %10s %10s\n", "fault", "runs", "exchanges", "injected", "failures", "data lost");
     std::fflush(stdout);
     // Each fault at 5 %; --delay takes milliseconds, 5 % of the link's 3 s answer time; --late-p
