@@ -48,18 +48,32 @@ QString number(const ParameterCell& c)
     return vbtext::StrInt(c.u);
 }
 
+QString single(const ParameterCell& c)
+{
+    return vbtext::StrSingle(c.f);
+}
+
+QString offOn(const ParameterCell& c)
+{
+    return c.u == 0 ? QStringLiteral("OFF") : QStringLiteral("ON");
+}
+
 // A flow in cubic metres per second as litres per minute. The value is a single times whole
 // numbers, so it stays a single: the exact product, held as a single.
-QString litresPerMinute(float cubicMetresPerSecond)
+QString litresPerMinute(const ParameterCell& c)
 {
-    const auto lpm = static_cast<float>(static_cast<double>(cubicMetresPerSecond) * 1000.0 * 60.0);
+    const auto lpm = static_cast<float>(static_cast<double>(c.f) * 1000.0 * 60.0);
     return vbtext::FormatSingle(lpm, QStringLiteral("###.00"));
 }
 
 // A length in metres as millimetres, a single like the length itself.
-QString millimetres(double metres)
+QString millimetreNumber(double metres)
 {
-    return vbtext::FormatSingle(static_cast<float>(metres * 1000.0), QStringLiteral("###.00")) + QStringLiteral("mm");
+    return vbtext::FormatSingle(static_cast<float>(metres * 1000.0), QStringLiteral("###.00"));
+}
+QString millimetres(const ParameterCell& c)
+{
+    return millimetreNumber(c.f);
 }
 
 // The flow at a pipe velocity, in litres per minute. The area factor 0.785 is a double, so the
@@ -71,9 +85,9 @@ QString flowAtVelocity(float velocity, float insideDiameter)
     return vbtext::Format(lpm, QStringLiteral("#####.00")) + QStringLiteral("lpm");
 }
 
-QString loopQuantity(std::uint32_t code)
+QString loopQuantity(const ParameterCell& c)
 {
-    switch (code) {
+    switch (c.u) {
     case 0: return QStringLiteral("ACT FLOW");
     case 1: return QStringLiteral("STD FLOW");
     case 2: return QStringLiteral("MASS FLOW");
@@ -81,9 +95,9 @@ QString loopQuantity(std::uint32_t code)
     }
 }
 
-QString loopErrorAction(std::uint32_t code)
+QString loopErrorAction(const ParameterCell& c)
 {
-    switch (code) {
+    switch (c.u) {
     case 0: return QStringLiteral("No ACTION");
     case 1: return QStringLiteral("FORCE Zero(4ma)");
     case 2: return QStringLiteral("FORCE LOW (2ma)");
@@ -91,9 +105,9 @@ QString loopErrorAction(std::uint32_t code)
     }
 }
 
-QString transducerName(std::uint32_t type)
+QString transducerName(const ParameterCell& c)
 {
-    switch (type) {
+    switch (c.u) {
     case 1: return QStringLiteral("KRB41");
     case 2: return QStringLiteral("KRB17");
     case 3: return QStringLiteral("KRB32");
@@ -103,8 +117,9 @@ QString transducerName(std::uint32_t type)
     }
 }
 
-QString tubeMaterial(float wallSpeed)
+QString tubeMaterial(const ParameterCell& c)
 {
+    const float wallSpeed = c.f;
     if (wallSpeed == 1500.0f)
         return QStringLiteral("PFA");
     if (wallSpeed == 1600.0f)
@@ -114,9 +129,9 @@ QString tubeMaterial(float wallSpeed)
     return QStringLiteral("OTHER Speed ") + vbtext::StrSingle(wallSpeed) + QStringLiteral("m/s");
 }
 
-QString averaging(std::uint32_t code)
+QString averaging(const ParameterCell& c)
 {
-    switch (code) {
+    switch (c.u) {
     case 2: return QStringLiteral("NONE");
     case 10: return QStringLiteral("2SEC");
     case 40: return QStringLiteral("5SEC");
@@ -124,13 +139,13 @@ QString averaging(std::uint32_t code)
     case 60: return QStringLiteral("60SEC");
     case 66: return QStringLiteral("FEEDBACK");
     case 99: return QStringLiteral("AUTO");
-    default: return vbtext::StrInt(code) + QStringLiteral("BOXCAR");
+    default: return vbtext::StrInt(c.u) + QStringLiteral("BOXCAR");
     }
 }
 
-QString zeroOn(std::uint32_t code)
+QString zeroOn(const ParameterCell& c)
 {
-    switch (code) {
+    switch (c.u) {
     case 0: return QStringLiteral("Hold LAST");
     case 1: return QStringLiteral("Dry Pipe");
     case 2: return QStringLiteral("Wrong Fluid");
@@ -139,17 +154,23 @@ QString zeroOn(std::uint32_t code)
     }
 }
 
-QString fluidType(float soundSpeed)
+QString fluidType(const ParameterCell& c)
 {
+    const float soundSpeed = c.f;
     if (soundSpeed > 1475.0f && soundSpeed < 1495.0f)
         return QStringLiteral(" WATER");
     return QStringLiteral(" OTHER VOS = ") + vbtext::FormatSingle(soundSpeed, QStringLiteral("#####.0"));
 }
 
 // The minimum signal word holds 5 x (140 - the shown level).
-QString minimumSignal(std::uint32_t word)
+QString minimumSignal(const ParameterCell& c)
 {
-    return vbtext::StrInt(vbtext::RoundHalfEven(140.0 - static_cast<double>(word) / 5.0));
+    return vbtext::StrInt(vbtext::RoundHalfEven(140.0 - static_cast<double>(c.u) / 5.0));
+}
+
+QString scopeMode(const ParameterCell& c)
+{
+    return c.u == 0x8040 ? QStringLiteral("OFF ") : QStringLiteral("ON ");
 }
 
 // The meter name as its 10-character field: the first 10 characters, space padded.
@@ -159,6 +180,61 @@ QString meterName(const ParameterCell& c)
     return name.leftJustified(10, QLatin1Char(' '));
 }
 
+// The cells the sheet prints on lines of their own, by record.
+template <class R>
+struct PrintEntry {
+    ParameterCell R::*member;
+    CellPrint print;
+};
+
+const PrintEntry<modData::GlobalRecord> kGlobalPrints[] = {
+    {&modData::GlobalRecord::MeterName, {"MeterName", meterName, "", false}},
+    {&modData::GlobalRecord::NodeAddr, {"NodeAddr", number, "", false}},
+    {&modData::GlobalRecord::NumberChan, {"NumberChan", number, "", false}},
+};
+
+const PrintEntry<LoopRecord> kLoopPrints[] = {
+    {&LoopRecord::LoopStatus, {"STATUS", offOn, "", true}},
+    {&LoopRecord::LoopChannel, {"DATA CHANNEL", number, "", false}},
+    {&LoopRecord::LoopParam, {"STATUS", loopQuantity, "", true}},
+    {&LoopRecord::OutMin, {"Out MIN", litresPerMinute, "lpm", false}},
+    {&LoopRecord::OutMax, {"Out MAX", litresPerMinute, "lpm", false}},
+    {&LoopRecord::LoopErrAction, {"ON ERROR", loopErrorAction, "", true}},
+};
+
+const PrintEntry<ChannelRecord> kChannelPrints[] = {
+    {&ChannelRecord::CalFactor, {"K_FACTOR", single, "", false}},
+    {&ChannelRecord::CalTableKind, {"Multi-Point", offOn, "", false}},
+    {&ChannelRecord::ZeroTrim, {"ZERO_OFFSET", single, "", false}},
+    {&ChannelRecord::XducerType, {"TRANSDUCER", transducerName, "", false}},
+    {&ChannelRecord::WallSpeed, {"Tube Material", tubeMaterial, "", false}},
+    {&ChannelRecord::WallThick, {"Wall Thick", millimetres, "mm", false}},
+    {&ChannelRecord::Spacing, {"Axial Space", millimetres, "mm", false}},
+    {&ChannelRecord::ResponseTime, {"AVERAGE", averaging, "", false}},
+    {&ChannelRecord::ErrHandle, {"Zero ON", zeroOn, "", false}},
+    {&ChannelRecord::FluidVOS, {"Fluid Type", fluidType, "", false}},
+    {&ChannelRecord::MaxVOS, {"Max VOS", single, "", false}},
+    {&ChannelRecord::MinVOS, {"Min VOS", single, "", false}},
+    {&ChannelRecord::MaxErrPct, {"Max % Error", number, "", false}},
+    {&ChannelRecord::MinSignal, {"Min Signal", minimumSignal, "", false}},
+    {&ChannelRecord::PulseWidth, {"NumPulse", number, "", false}},
+    {&ChannelRecord::AntiJitter, {"Anti-Jitter", number, "", false}},
+    {&ChannelRecord::Threshold, {"Threshold", number, "", false}},
+    {&ChannelRecord::CutOff, {"Cut Off", single, "", false}},
+    {&ChannelRecord::ParticleIndex, {"Partical Index", number, "", false}},
+    {&ChannelRecord::LoadingIndex, {"Loading Index", number, "", false}},
+    {&ChannelRecord::SigMode, {"O-SCOPE MODE", scopeMode, "", false}},
+};
+
+template <class R, std::size_t N>
+const CellPrint* printOf(const PrintEntry<R> (&table)[N], const R& record, const ParameterCell& cell)
+{
+    for (const PrintEntry<R>& e : table)
+        if (&(record.*e.member) == &cell)
+            return &e.print;
+    return nullptr;
+}
+
 class Sheet {
 public:
     void plain(const QString& text) { m_bytes += ReportLine({text}); }
@@ -166,55 +242,71 @@ public:
     void heading(const QString& label) { m_bytes += ReportLine({QStringLiteral(" "), label}); }
     QByteArray bytes() const { return m_bytes; }
 
+    // The line of one cell, as its table entry prints it.
+    template <class R, std::size_t N>
+    void cell(const PrintEntry<R> (&table)[N], const R& r, ParameterCell R::*member)
+    {
+        const ParameterCell& c = r.*member;
+        const CellPrint* p = printOf(table, r, c);
+        const QString caption = QString::fromLatin1(p->caption);
+        const QString value = p->value(c) + QString::fromLatin1(p->unit);
+        if (p->plain)
+            plain(caption + value);
+        else
+            labelled(caption, value);
+    }
+
     void loop(int index, const LoopRecord& r)
     {
         plain(QStringLiteral("LOOP") + vbtext::StrInt(index));
-        plain(QStringLiteral("STATUS") + (r.LoopStatus.u == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")));
-        labelled(QStringLiteral("DATA CHANNEL"), number(r.LoopChannel));
-        plain(QStringLiteral("STATUS") + loopQuantity(r.LoopParam.u));
-        labelled(QStringLiteral("Out MIN"), litresPerMinute(r.OutMin.f) + QStringLiteral("lpm"));
-        labelled(QStringLiteral("Out MAX"), litresPerMinute(r.OutMax.f) + QStringLiteral("lpm"));
-        plain(QStringLiteral("ON ERROR") + loopErrorAction(r.LoopErrAction.u));
+        cell(kLoopPrints, r, &LoopRecord::LoopStatus);
+        cell(kLoopPrints, r, &LoopRecord::LoopChannel);
+        cell(kLoopPrints, r, &LoopRecord::LoopParam);
+        cell(kLoopPrints, r, &LoopRecord::OutMin);
+        cell(kLoopPrints, r, &LoopRecord::OutMax);
+        cell(kLoopPrints, r, &LoopRecord::LoopErrAction);
         plain(QStringLiteral("  "));
     }
 
     void channel(int index, const ChannelRecord& r, bool on)
     {
+        const auto line = [&](ParameterCell ChannelRecord::*member) { cell(kChannelPrints, r, member); };
         plain(QStringLiteral("  "));
         plain(QStringLiteral("Channel") + vbtext::StrInt(index));
         labelled(QStringLiteral("Channel Status"), on ? QStringLiteral("ON") : QStringLiteral("OFF"));
         heading(QStringLiteral("**** Site Specific *****"));
-        labelled(QStringLiteral("K_FACTOR"), vbtext::StrSingle(r.CalFactor.f));
-        labelled(QStringLiteral("Multi-Point"), r.CalTableKind.u == 0 ? QStringLiteral("OFF") : QStringLiteral("ON"));
-        labelled(QStringLiteral("ZERO_OFFSET"), vbtext::StrSingle(r.ZeroTrim.f));
+        line(&ChannelRecord::CalFactor);
+        line(&ChannelRecord::CalTableKind);
+        line(&ChannelRecord::ZeroTrim);
         heading(QStringLiteral("**** ************** *****"));
-        labelled(QStringLiteral("TRANSDUCER"), transducerName(r.XducerType.u));
-        labelled(QStringLiteral("Tube Material"), tubeMaterial(r.WallSpeed.f));
+        line(&ChannelRecord::XducerType);
+        line(&ChannelRecord::WallSpeed);
         // Singles throughout: the exact sum and product, held as a single.
         labelled(QStringLiteral("Tube OD"),
-                 millimetres(2.0 * static_cast<double>(r.WallThick.f) + static_cast<double>(r.PipeID.f)));
-        labelled(QStringLiteral("Wall Thick"), millimetres(r.WallThick.f));
-        labelled(QStringLiteral("Axial Space"), millimetres(r.Spacing.f));
-        labelled(QStringLiteral("AVERAGE"), averaging(r.ResponseTime.u));
-        labelled(QStringLiteral("Zero ON"), zeroOn(r.ErrHandle.u));
-        labelled(QStringLiteral("Fluid Type"), fluidType(r.FluidVOS.f));
+                 millimetreNumber(2.0 * static_cast<double>(r.WallThick.f) + static_cast<double>(r.PipeID.f))
+                     + QStringLiteral("mm"));
+        line(&ChannelRecord::WallThick);
+        line(&ChannelRecord::Spacing);
+        line(&ChannelRecord::ResponseTime);
+        line(&ChannelRecord::ErrHandle);
+        line(&ChannelRecord::FluidVOS);
         plain(QStringLiteral(" "));
         heading(QStringLiteral("**** Error Limits *****"));
         labelled(QStringLiteral("Max Flow"), flowAtVelocity(r.MaxVel.f, r.PipeID.f));
         labelled(QStringLiteral("Min Flow"), flowAtVelocity(r.MinVel.f, r.PipeID.f));
-        labelled(QStringLiteral("Max VOS"), vbtext::StrSingle(r.MaxVOS.f));
-        labelled(QStringLiteral("Min VOS"), vbtext::StrSingle(r.MinVOS.f));
-        labelled(QStringLiteral("Max % Error"), number(r.MaxErrPct));
-        labelled(QStringLiteral("Min Signal"), minimumSignal(r.MinSignal.u));
+        line(&ChannelRecord::MaxVOS);
+        line(&ChannelRecord::MinVOS);
+        line(&ChannelRecord::MaxErrPct);
+        line(&ChannelRecord::MinSignal);
         plain(QStringLiteral(" "));
         heading(QStringLiteral("**** Signal Processing Inputs *****"));
-        labelled(QStringLiteral("NumPulse"), number(r.PulseWidth));
-        labelled(QStringLiteral("Anti-Jitter"), number(r.AntiJitter));
-        labelled(QStringLiteral("Threshold"), number(r.Threshold));
-        labelled(QStringLiteral("Cut Off"), vbtext::StrSingle(r.CutOff.f));
-        labelled(QStringLiteral("Partical Index"), number(r.ParticleIndex));
-        labelled(QStringLiteral("Loading Index"), number(r.LoadingIndex));
-        labelled(QStringLiteral("O-SCOPE MODE"), r.SigMode.u == 0x8040 ? QStringLiteral("OFF ") : QStringLiteral("ON "));
+        line(&ChannelRecord::PulseWidth);
+        line(&ChannelRecord::AntiJitter);
+        line(&ChannelRecord::Threshold);
+        line(&ChannelRecord::CutOff);
+        line(&ChannelRecord::ParticleIndex);
+        line(&ChannelRecord::LoadingIndex);
+        line(&ChannelRecord::SigMode);
     }
 
 private:
@@ -235,6 +327,21 @@ QByteArray ReportLine(const QStringList& items)
     return line;
 }
 
+const CellPrint* GlobalCellPrint(const modData::GlobalRecord& record, const ParameterCell& cell)
+{
+    return printOf(kGlobalPrints, record, cell);
+}
+
+const CellPrint* LoopCellPrint(const LoopRecord& record, const ParameterCell& cell)
+{
+    return printOf(kLoopPrints, record, cell);
+}
+
+const CellPrint* ChannelCellPrint(const ChannelRecord& record, const ParameterCell& cell)
+{
+    return printOf(kChannelPrints, record, cell);
+}
+
 QByteArray AuditSheet(const MeterData& data, const QString& model, const QString& softVer, const QString& serial)
 {
     Sheet s;
@@ -243,9 +350,9 @@ QByteArray AuditSheet(const MeterData& data, const QString& model, const QString
     s.plain(QStringLiteral("MODEL") + model);
     s.plain(QStringLiteral("SW_VERSION") + softVer);
     s.plain(QStringLiteral("SERIAL; ") + serial);
-    s.labelled(QStringLiteral("MeterName"), meterName(g.MeterName));
-    s.labelled(QStringLiteral("NodeAddr"), number(g.NodeAddr));
-    s.labelled(QStringLiteral("NumberChan"), number(g.NumberChan));
+    s.cell(kGlobalPrints, g, &modData::GlobalRecord::MeterName);
+    s.cell(kGlobalPrints, g, &modData::GlobalRecord::NodeAddr);
+    s.cell(kGlobalPrints, g, &modData::GlobalRecord::NumberChan);
     s.plain(QStringLiteral("  "));
     s.plain(QStringLiteral(" 4-20ma Settings "));
 

@@ -30,6 +30,20 @@ QString ChecksumLabel(std::uint16_t checksum);
 // item can split a line or a field.
 QByteArray ReportLine(const QStringList& items);
 
+// How the sheet prints one cell on a line of its own: the caption, the value text (signed-number
+// text keeps its leading space) and the unit written straight after it; a plain line is caption,
+// value and unit run together, a labelled one has the caption in a field of its own. Cells the
+// sheet shows only through a derived line (Tube OD, Max Flow) or not at all have none.
+struct CellPrint {
+    const char* caption;
+    QString (*value)(const modData::ParameterCell& cell);
+    const char* unit;
+    bool plain;
+};
+const CellPrint* GlobalCellPrint(const modData::GlobalRecord& record, const modData::ParameterCell& cell);
+const CellPrint* LoopCellPrint(const modData::LoopRecord& record, const modData::ParameterCell& cell);
+const CellPrint* ChannelCellPrint(const modData::ChannelRecord& record, const modData::ParameterCell& cell);
+
 // The whole report as file bytes, from the current cell values. model, softVer and serial are the
 // captions of the menu's lblModel, lblSoftVer and lblSN.
 QByteArray AuditSheet(const modData::MeterData& data, const QString& model, const QString& softVer,

@@ -6,6 +6,7 @@
 #include "channel/frmXY.h"
 #include "channel/frmXducer.h"
 #include "channel/frmZero.h"
+#include "configtext/frmCompare.h"
 #include "engine/imagetransfer.h"
 #include "engine/session.h"
 #include "engine/sitework.h"
@@ -26,7 +27,9 @@
 
 namespace {
 constexpr int kFormWidth = 6600;
-constexpr int kFormHeight = 7260;
+constexpr int kFormHeight = 7800;
+// The rows below the buttons sit this much lower for the row of "Compare...".
+constexpr int kBelowButtons = 540;
 // The state lines below the identity labels.
 constexpr int kStateLeft = 360;
 constexpr int kStateWidth = 5880;
@@ -94,6 +97,11 @@ void frmConfig::buildControls()
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
     twips::place(cmdPrint, 3720, 4020, 1320, 480);
     connect(cmdPrint, &QPushButton::clicked, this, &frmConfig::cmdPrint_Click);
+    cmdCompare = new QPushButton(QStringLiteral("Compare..."), this);
+    cmdCompare->setObjectName(QStringLiteral("cmdCompare"));
+    cmdCompare->setToolTip(QStringLiteral("How this configuration differs from a site file"));
+    twips::place(cmdCompare, 3720, 4560, 1320, 420);
+    connect(cmdCompare, &QPushButton::clicked, this, &frmConfig::cmdCompare_Click);
 
     const std::pair<QLabel**, const char*> labels[] = {
         {&lblModel, "lblModel"}, {&lblSoftVer, "lblSoftVer"}, {&lblSN, "lblSN"}, {&lblChecksum, "lblChecksum"}};
@@ -101,32 +109,32 @@ void frmConfig::buildControls()
     for (const auto& [member, name] : labels) {
         *member = new QLabel(this);
         (*member)->setObjectName(QString::fromLatin1(name));
-        twips::place(*member, i < 2 ? 360 : 3720, 4680 + (i % 2) * 360, 3000, 330);
+        twips::place(*member, i < 2 ? 360 : 3720, kBelowButtons + 4680 + (i % 2) * 360, 3000, 330);
         ++i;
     }
 
     lblWorkState = new QLabel(this);
     lblWorkState->setObjectName(QStringLiteral("lblWorkState"));
     lblWorkState->setStyleSheet(QStringLiteral("font-weight: bold"));
-    twips::place(lblWorkState, kStateLeft, 5460, 4260, 330);
+    twips::place(lblWorkState, kStateLeft, kBelowButtons + 5460, 4260, 330);
 
     cmdStopRead = new QPushButton(QStringLiteral("Stop Reading"), this);
     cmdStopRead->setObjectName(QStringLiteral("cmdStopRead"));
-    twips::place(cmdStopRead, 4800, 5400, 1440, 420);
+    twips::place(cmdStopRead, 4800, kBelowButtons + 5400, 1440, 420);
     cmdStopRead->hide();
     connect(cmdStopRead, &QPushButton::clicked, this, &frmConfig::cmdStopRead_Click);
 
     lblUnsent = new QLabel(QStringLiteral("Edits not yet sent to the meter or stored"), this);
     lblUnsent->setObjectName(QStringLiteral("lblUnsent"));
     lblUnsent->setStyleSheet(QStringLiteral("color: #b00000"));
-    twips::place(lblUnsent, kStateLeft, 5940, kStateWidth, 330);
+    twips::place(lblUnsent, kStateLeft, kBelowButtons + 5940, kStateWidth, 330);
     lblUnsent->hide();
 
     lblReadState = new QLabel(this);
     lblReadState->setObjectName(QStringLiteral("lblReadState"));
     lblReadState->setWordWrap(true);
     lblReadState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::place(lblReadState, kStateLeft, 6300, kStateWidth, 780);
+    twips::place(lblReadState, kStateLeft, kBelowButtons + 6300, kStateWidth, 780);
 
     // Redraws the state lines while a transfer runs; it paces nothing on the line, so a coarse
     // timer will do.
@@ -510,6 +518,28 @@ void frmConfig::cmdPrint_Click()
     if (!error.isEmpty())
         m_session.dialogs().inform(QStringLiteral("The audit sheet was not saved:\n%1\n%2").arg(name, error),
                                    QStringLiteral("Print Site"));
+}
+
+void frmConfig::cmdCompare_Click()
+{
+    const QString name = m_session.dialogs().openFile({QStringLiteral("Compare With Site File"), QString::fromLatin1(sitefile::kFilter),
+                                                       sitefile::kFilterIndex, QString::fromLatin1(sitefile::kDefaultExt),
+                                                       m_compareFileName});
+    if (name.isEmpty())
+        return;
+    m_compareFileName = name;
+    configtext::Config file;
+    QString error;
+    if (!configtext::ReadSiteConfig(name, file, error)) {
+        m_session.dialogs().inform(QStringLiteral("Nothing was compared: %1.\nChoose a site file stored by this program or by "
+                                                  "zav-cli (1455 bytes).")
+                                       .arg(error),
+                                   QStringLiteral("Compare"));
+        return;
+    }
+    // The cells as they stand, edits included, over the image's bytes outside the cells.
+    const configtext::Config menu = configtext::ConfigOfCells(m_session, m_session.MeterModel, m_session.FirmwareVersion);
+    m_session.windows().get<frmCompare>().Setform(menu, file, name);
 }
 
 void frmConfig::imgSendSite_Click()

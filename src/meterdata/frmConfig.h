@@ -58,6 +58,8 @@ public:
     void imgRecall_Click();
     void imgSendSite_Click();
     void cmdPrint_Click();
+    // Asks for a site file and shows how the cells now in the menu differ from it.
+    void cmdCompare_Click();
     void cmdStopRead_Click();
     void Form_Unload();
 
@@ -76,6 +78,7 @@ public:
     PictureButton* imgCKreload = nullptr;
     PictureButton* imgBack = nullptr;
     QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdCompare = nullptr;
     QLabel* lblModel = nullptr;
     QLabel* lblSoftVer = nullptr;
     QLabel* lblSN = nullptr;
@@ -116,6 +119,7 @@ private:
     bool m_storeShown = false;
     bool m_sendShown = false;
     QString m_printFileName;
+    QString m_compareFileName;
 
     enum class ReadState { None, Identifying, Reading, Complete, Stopped, Failed };
     ReadState m_read = ReadState::None;

@@ -156,10 +156,11 @@ TEST(ZavCliCommandLine, HelpAndUsageErrors)
     expectSuccess(r);
     const QString help = QString::fromLocal8Bit(r.out);
     EXPECT_TRUE(help.startsWith("Usage: zav-cli [options] command [file]\n")) << help.toStdString();
-    for (const char* line : {"  identify ", "  read FILE ", "  write FILE ", "  audit SITEFILE ", "  check SITEFILE ",
+    for (const char* line : {"  identify ", "  read FILE ", "  write FILE ", "  audit SITEFILE ", "  check SITEFILE ", "  diff A B ",
+                             "  export SITEFILE ", "  import TEXT ",
                              "--port <n>", "--device <path>", "--settings <text>", "--output <file>"})
         EXPECT_TRUE(help.contains(line)) << line;
-    for (int status : {0, 2, 3, 4, 5, 6, 7, 8}) // every exit status is explained
+    for (int status : {0, 1, 2, 3, 4, 5, 6, 7, 8}) // every exit status is explained
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(status))) << status;
 
     const std::pair<QStringList, const char*> bad[] = {
@@ -171,8 +172,11 @@ TEST(ZavCliCommandLine, HelpAndUsageErrors)
         {{"identify", "--port", "2", "--device", "/dev/null"}, "either --port or --device"},
         {{"identify", "--port", "0"}, "--port needs a port number"},
         {{"identify", "--settings", "9600,x,8,1"}, "--settings needs"},
-        {{"read", "a.bin", "-o", "b.txt"}, "-o belongs to audit only"},
+        {{"read", "a.bin", "-o", "b.txt"}, "-o belongs to audit, export and import"},
         {{"audit", "a.bin", "--serial", "70000"}, "--serial needs"},
+        {{"diff", "a.bin"}, "diff needs two configurations"},
+        {{"import", "a.txt"}, "import needs the site file to write: -o SITEFILE"},
+        {{"export", "a.bin", "--json"}, "--json belongs to diff only"},
         {{"identify", "--bogus"}, "bogus"},
     };
     for (const auto& [args, words] : bad) {
@@ -381,7 +385,7 @@ TEST(ZavCliWithMeter, ScanFindsTheMetersOnABusAndANodeIsReadByItsAddress)
     const sim::Image image = sim::FactoryImage(12);
     EXPECT_EQ(fileBytes(file), QByteArray("\x01\x03") + char(byteSum(image)) + qbytes(image));
     expectFailure(cli({"identify", "--node", "5"}), 4, "no answer from the meter");
-    expectFailure(cli({"scan", "--node", "5"}), 2, "--node belongs to identify, read and write");
+    expectFailure(cli({"scan", "--node", "5"}), 2, "--node belongs to identify, read, write and diff");
     const QString summary = meter.stop();
     EXPECT_TRUE(summary.contains("answered 32:7 34:4 ")) << summary.toStdString();
 }

@@ -21,6 +21,14 @@ const char kDescription[] =
     "  audit SITEFILE        Write the audit sheet of SITEFILE to standard output, or to OUT\n"
     "        [-o OUT]        with -o (the same bytes as PRINT SITE).\n"
     "  check SITEFILE        Tell whether SITEFILE is a whole site file that can be sent.\n"
+    "  diff A B [--json]     Tell how configuration B differs from A, each a site file or\n"
+    "                        \"meter\" (the image read from the meter now): the head, then each\n"
+    "                        cell that differs by group, caption and value, then the bytes\n"
+    "                        outside every cell; --json prints the same as one JSON document.\n"
+    "  export SITEFILE       Write SITEFILE as text, one line per cell, to standard output or\n"
+    "         [-o TEXT]      to TEXT.\n"
+    "  import TEXT           Rebuild the site file SITEFILE from such a text; a text with\n"
+    "         -o SITEFILE    any fault writes nothing.\n"
     "  scan [--nodes LIST]   Find the meters on an RS-485 bus: the identification to each node\n"
     "       [--wait MS]      (1-16 unless --nodes gives others, e.g. 1-16 or 3,7,12), each waited\n"
     "                        for MS ms after its request (default 150); one line per meter.\n"
@@ -33,13 +41,15 @@ const char kDescription[] =
 
 const char kExitStatuses[] =
     "\nExit status:\n"
-    "  0  done\n"
+    "  0  done; diff: the configurations are the same\n"
+    "  1  diff: the configurations differ\n"
     "  2  bad command line\n"
     "  3  the serial port cannot be opened or written\n"
     "  4  the meter did not answer (3 s); scan: no meter answered\n"
     "  5  the transfer stopped before its end (the meter fell silent or the line was lost);\n"
     "     read stores nothing\n"
-    "  6  the site file cannot be read, or could not be sent (wrong length or checksum)\n"
+    "  6  the site file cannot be read, or could not be sent (wrong length or checksum);\n"
+    "     import: the text has a fault (each is told with its line)\n"
     "  7  the output file cannot be written\n"
     "  8  the meter did not accept the written image";
 
@@ -69,7 +79,7 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                       QStringLiteral("Line settings: baud,parity,data bits,stop bits (e.g. 9600,n,8,1)."),
                                       QStringLiteral("text"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("audit: write the sheet to this file (replaced safely)."),
+                                    QStringLiteral("audit, export, import: write to this file (replaced safely)."),
                                     QStringLiteral("file"));
     const QCommandLineOption serial(QStringLiteral("serial"),
                                     QStringLiteral("audit: serial number shown on the sheet; a site file carries none "
@@ -85,12 +95,13 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                    QStringLiteral("list"));
     const QCommandLineOption wait(QStringLiteral("wait"), QStringLiteral("scan: each node's wait after its request, in ms (default 150)."),
                                   QStringLiteral("ms"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("diff: print the differences as one JSON document."));
     const QCommandLineOption earlyEnd(QStringLiteral("early-end"),
                                       QStringLiteral("Early end of answer: take an answer whose check sum is right after "
                                                      "3.5 characters of silence instead of 50 ms (as the preference of "
                                                      "CommPort Properties)."));
-    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait, earlyEnd});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit, check or scan."));
+    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait, json, earlyEnd});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit, check, scan, diff, export or import."));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
                                  QStringLiteral("[file]"));
 
@@ -124,18 +135,32 @@ ParseResult ParseCommandLine(const QStringList& arguments)
         line.command = CommandLine::Command::Check;
     else if (name == QLatin1String("scan"))
         line.command = CommandLine::Command::Scan;
+    else if (name == QLatin1String("diff"))
+        line.command = CommandLine::Command::Diff;
+    else if (name == QLatin1String("export"))
+        line.command = CommandLine::Command::Export;
+    else if (name == QLatin1String("import"))
+        line.command = CommandLine::Command::Import;
     else
         return usageError(QStringLiteral("unknown command \"%1\"").arg(name));
 
-    const int files = line.command == CommandLine::Command::Identify || line.command == CommandLine::Command::Scan ? 0 : 1;
+    const int files = line.command == CommandLine::Command::Identify || line.command == CommandLine::Command::Scan ? 0
+                      : line.command == CommandLine::Command::Diff                                               ? 2
+                                                                                                                 : 1;
     if (args.size() - 1 < files)
-        return usageError(QStringLiteral("%1 needs a file name").arg(name));
+        return usageError(files == 2 ? QStringLiteral("%1 needs two configurations, site files or \"meter\"").arg(name)
+                                     : QStringLiteral("%1 needs a file name").arg(name));
     if (args.size() - 1 > files)
         return usageError(QStringLiteral("too many arguments for %1: \"%2\"").arg(name, args.at(files + 1)));
-    if (files == 1) {
+    if (files >= 1) {
         line.file = args.at(1);
         if (line.file.isEmpty())
             return usageError(QStringLiteral("%1 needs a file name").arg(name));
+    }
+    if (files == 2) {
+        line.file2 = args.at(2);
+        if (line.file2.isEmpty())
+            return usageError(QStringLiteral("%1 needs two configurations, site files or \"meter\"").arg(name));
     }
 
     if (parser.isSet(port) && parser.isSet(device))
@@ -159,8 +184,9 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                   .arg(line.settings));
     }
     if (parser.isSet(output)) {
-        if (line.command != CommandLine::Command::Audit)
-            return usageError(QStringLiteral("-o belongs to audit only"));
+        if (line.command != CommandLine::Command::Audit && line.command != CommandLine::Command::Export
+            && line.command != CommandLine::Command::Import)
+            return usageError(QStringLiteral("-o belongs to audit, export and import"));
         line.output = parser.value(output);
         if (line.output.isEmpty())
             return usageError(QStringLiteral("-o needs a file name"));
@@ -174,9 +200,17 @@ ParseResult ParseCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--serial needs a number from 0 to 65535, not \"%1\"").arg(parser.value(serial)));
     }
 
+    if (line.command == CommandLine::Command::Import && line.output.isEmpty())
+        return usageError(QStringLiteral("import needs the site file to write: -o SITEFILE"));
+    if (parser.isSet(json)) {
+        if (line.command != CommandLine::Command::Diff)
+            return usageError(QStringLiteral("--json belongs to diff only"));
+        line.json = true;
+    }
+
     if (parser.isSet(node)) {
-        if (!line.meterCommand() || line.command == CommandLine::Command::Scan)
-            return usageError(QStringLiteral("--node belongs to identify, read and write"));
+        if ((!line.meterCommand() || line.command == CommandLine::Command::Scan) && line.command != CommandLine::Command::Diff)
+            return usageError(QStringLiteral("--node belongs to identify, read, write and diff"));
         bool ok = false;
         line.node = parser.value(node).toInt(&ok);
         if (!ok || line.node < 1 || line.node > 247)

@@ -8,11 +8,13 @@
 namespace zavcli {
 
 struct CommandLine {
-    enum class Command { Identify, Read, Write, Audit, Check, Scan };
+    enum class Command { Identify, Read, Write, Audit, Check, Scan, Diff, Export, Import };
 
     Command command = Command::Identify;
-    QString file;       // read, write, audit, check
-    QString output;     // audit -o; empty: standard output
+    QString file;       // read, write, audit, check, export, import; diff: the first configuration
+    QString output;     // audit, export, import -o; empty: standard output
+    QString file2;      // diff: the second configuration ("meter" for the meter's)
+    bool json = false;  // diff --json
     int port = 0;       // --port; 0: the stored port number
     QString device;     // --device; empty: the device the port number names
     QString settings;   // --settings; empty: the stored line settings

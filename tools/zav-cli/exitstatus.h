@@ -5,6 +5,7 @@ namespace zavcli {
 
 enum ExitStatus : int {
     Done = 0,
+    Differ = 1,          // diff: the configurations differ
     Usage = 2,           // bad command line
     PortFailed = 3,      // the serial port cannot be opened or written
     NoAnswer = 4,        // the meter did not answer the first request (3 s)

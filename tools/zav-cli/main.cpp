@@ -4,6 +4,7 @@
 
 #include "clisession.h"
 #include "commandline.h"
+#include "configcommands.h"
 #include "exitstatus.h"
 #include "meterjob.h"
 #include "sitecheck.h"
@@ -171,6 +172,13 @@ int main(int argc, char* argv[])
     switch (line.command) {
     case CommandLine::Command::Check: return check(line);
     case CommandLine::Command::Audit: return audit(line);
+    case CommandLine::Command::Diff:
+    case CommandLine::Command::Export:
+    case CommandLine::Command::Import: {
+        QString reason;
+        const int status = RunConfigCommand(line, reason);
+        return status == Done || status == Differ ? status : fail(status, reason);
+    }
     default: return meterCommand(line);
     }
 }

@@ -183,12 +183,7 @@ int MeterJob::read(const QString& path)
                                                   : QStringLiteral("its folder does not exist or is not writable"));
         return CannotWrite;
     }
-    const QString error = m_cli.openLink();
-    if (!error.isEmpty()) {
-        m_message = error;
-        return PortFailed;
-    }
-    const int status = run(Mode::Read);
+    const int status = readImage();
     if (status != Done) {
         if (status == TransferStopped || status == NoAnswer) {
             if (m_message.endsWith(QLatin1Char('.')))
@@ -212,6 +207,16 @@ int MeterJob::read(const QString& path)
                     .arg(s.SerialNumber)
                     .arg(path);
     return Done;
+}
+
+int MeterJob::readImage()
+{
+    const QString error = m_cli.openLink();
+    if (!error.isEmpty()) {
+        m_message = error;
+        return PortFailed;
+    }
+    return run(Mode::Read);
 }
 
 // Image write ----------------------------------------------------------------------------------

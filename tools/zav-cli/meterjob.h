@@ -27,6 +27,8 @@ public:
     // success, the reason otherwise).
     int identify();
     int read(const QString& path);
+    // The image read alone: on success it is in the session's image (and ImageValid is 1).
+    int readImage();
     // The file must have been checked: it is recalled as the menu recalls it and sent as its send
     // button does.
     int write(const QString& path);
