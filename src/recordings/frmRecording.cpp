@@ -137,9 +137,12 @@ bool frmRecording::OpenWithDialog(int filterIndex)
     if (name.isEmpty())
         return false;
     const bool opened = OpenFile(name);
-    show();
-    raise();
-    activateWindow();
+    // A file that could not be charted leaves the window as it was.
+    if (opened || m_data.rows() > 0) {
+        show();
+        raise();
+        activateWindow();
+    }
     return opened;
 }
 
@@ -366,10 +369,10 @@ void frmRecording::rebuild()
     plot.plotLayout()->setRowStretchFactor(row, 0.01);
 
     if (keep) {
-        for (Pane& pane : m_panes)
+        for (Pane& pane : m_panes) {
             pane.x->setRange(shown);
-        for (Pane& pane : m_panes)
-            pane.y->rescale();
+            fitValues(pane);
+        }
     }
     SetCursor(m_cursorKey);
     plot.replot();
@@ -382,13 +385,24 @@ void frmRecording::fitAll()
     m_following = true;
     for (Pane& pane : m_panes) {
         pane.x->setRange(first, last);
-        pane.y->rescale();
-        QCPRange r = pane.y->range();
-        const double pad = r.size() > 0 ? r.size() * 0.05 : 1;
-        pane.y->setRange(r.lower - pad, r.upper + pad);
+        fitValues(pane);
     }
     m_following = false;
     plotRecording->replot();
+}
+
+void frmRecording::fitValues(Pane& pane)
+{
+    pane.y->rescale();
+    const QCPRange r = pane.y->range();
+    if (m_data.kind == Kind::SignalTable) {
+        // As the raw signal window draws it: 80 % of the height peak to peak about zero.
+        const double amplitude = std::max({1.0, std::abs(r.lower), std::abs(r.upper)});
+        pane.y->setRange(-amplitude / 0.8, amplitude / 0.8);
+        return;
+    }
+    const double pad = r.size() > 0 ? r.size() * 0.05 : 1;
+    pane.y->setRange(r.lower - pad, r.upper + pad);
 }
 
 void frmRecording::followKeys(const QCPRange& range)

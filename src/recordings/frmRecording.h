@@ -86,6 +86,8 @@ private:
     // Panes and traces for the checked columns; the rows shown stay.
     void rebuild();
     void fitAll();
+    // The pane's value axis over all its values.
+    void fitValues(Pane& pane);
     void followKeys(const QCPRange& range);
     void plotPress(QMouseEvent* event);
     void plotRelease(QMouseEvent* event);
