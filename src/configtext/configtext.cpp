@@ -235,7 +235,11 @@ bool ImportText(const QByteArray& text, Config& config, QStringList& errors)
                     fail(QStringLiteral("\"%1\" is not a byte in two hex digits").arg(hex[i]));
                     break;
                 }
-                if (offset < 0 || offset >= kImageBytes || !uncovered[static_cast<std::size_t>(offset)]) {
+                if (offset < 0 || offset >= kImageBytes) {
+                    fail(QStringLiteral("image byte %1 is outside the image (bytes 0..%2)").arg(offset).arg(kImageBytes - 1));
+                    break;
+                }
+                if (!uncovered[static_cast<std::size_t>(offset)]) {
                     fail(QStringLiteral("image byte %1 is not outside every cell (cells are given by name)").arg(offset));
                     break;
                 }
