@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -99,6 +100,8 @@ void frmRecording::buildControls()
     plotRecording->setAutoAddPlottableToLegend(false);
     plotRecording->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     plotRecording->setMinimumSize(400, 300);
+    // Clicked, the chart takes the keys that step the cursor.
+    plotRecording->setFocusPolicy(Qt::ClickFocus);
     // The panes are made for each recording.
     plotRecording->plotLayout()->clear();
     middle->addWidget(plotRecording, 1);
@@ -489,6 +492,35 @@ void frmRecording::SetCursor(double key)
         parts << QStringLiteral("%1 = %2").arg(col.name, number(col.values[static_cast<std::size_t>(row)]));
     }
     lblCursor->setText(parts.join(QStringLiteral("   ")));
+}
+
+void frmRecording::keyPressEvent(QKeyEvent* event)
+{
+    if (m_cursorKey < 0 || m_panes.empty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const double page = std::max(1.0, std::floor(m_panes.back().x->range().size() / 10));
+    double step = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    case Qt::Key_PageUp:
+        step = -page;
+        break;
+    case Qt::Key_PageDown:
+        step = page;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    SetCursor(m_cursorKey + step);
+    plotRecording->replot();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,8 +4,8 @@
 // both channels) share a pane and its value axis, and every pane shares the row (or sample) axis.
 // The whole recording is fitted to the window when it opens; the wheel zooms, a drag pans, a drag
 // with "Zoom Box" down (or Shift held) zooms into the box drawn, "Show All" fits it again. A click
-// puts the cursor on the nearest row, and the line under the chart reads the chosen quantities
-// there. "Save Picture..." writes the chart as PNG or SVG with its caption, axes and legend.
+// puts the cursor on the nearest row (the arrow keys step it), and the line under the chart reads
+// the chosen quantities there. "Save Picture..." writes the chart as PNG or SVG with its caption, axes and legend.
 //
 // Traces are drawn by QCustomPlot, which samples a dense trace down to its lowest and highest
 // value per pixel column, so a recording of a million rows pans and zooms without a pause.
@@ -22,6 +22,7 @@ class QCPGraph;
 class QCPItemStraightLine;
 class QCPRange;
 class QCustomPlot;
+class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -74,6 +75,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Left and Right move the cursor a row, Page Up and Page Down a tenth of the rows shown.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     struct Pane {

@@ -125,6 +125,11 @@ int split(Field line, char sep, std::array<Field, N>& out)
     return static_cast<int>(n);
 }
 
+QString fieldCount(int n, int wanted)
+{
+    return QStringLiteral("has %1 %2, not %3").arg(n).arg(n == 1 ? QStringLiteral("field") : QStringLiteral("fields")).arg(wanted);
+}
+
 QString shown(Field f)
 {
     constexpr std::size_t kLongest = 24;
@@ -225,7 +230,7 @@ private:
         std::array<Field, kDataFieldCount> f;
         const int n = split(text, '\t', f);
         if (n != kDataFieldCount)
-            return bad(QStringLiteral("has %1 fields, not %2").arg(n).arg(kDataFieldCount));
+            return bad(fieldCount(n, kDataFieldCount));
         if (trim(f[0]) == "Time" && trim(f[1]) == "Flow_Rate")
             return; // the header of a session
         const Field t = trim(f[0]);
@@ -252,7 +257,7 @@ private:
         std::array<Field, kDiagFields.size()> f;
         const int n = split(text, '\t', f);
         if (n != static_cast<int>(kDiagFields.size()))
-            return bad(QStringLiteral("has %1 fields, not %2").arg(n).arg(kDiagFields.size()));
+            return bad(fieldCount(n, static_cast<int>(kDiagFields.size())));
         if (trim(f[0]) == "Tup" && trim(f[1]) == "Delta")
             return;
         std::array<double, kDiagFields.size()> v{};
@@ -267,7 +272,7 @@ private:
         std::array<Field, kTableFields> f;
         const int n = split(text, ',', f);
         if (n != kTableFields)
-            return bad(QStringLiteral("has %1 fields, not %2").arg(n).arg(kTableFields));
+            return bad(fieldCount(n, kTableFields));
         std::array<double, kTableFields> v{};
         std::array<bool, kTableFields> held{};
         for (int j = 0; j < kTableFields; ++j) {
@@ -340,7 +345,9 @@ QString Recording::summary() const
         return refused;
     const QLocale c = QLocale::c();
     QString s = rows() > 0 ? QStringLiteral("%1 rows read from the %2.").arg(c.toString(rows()), KindName(kind))
-                           : QStringLiteral("No row of this file could be read as a %1.").arg(KindName(kind));
+                   : recognised ? QStringLiteral("No row of this file could be read as a %1.").arg(KindName(kind))
+                                : QStringLiteral("This file is not a data log, diagnostics log or signal table recorded by "
+                                                 "this tool: no row of it could be read.");
     if (skipped > 0) {
         s += QStringLiteral(" Line %1 %2; %3 %4 passed over.")
                  .arg(c.toString(firstBadLine), firstBadWhy, c.toString(skipped),
@@ -419,8 +426,10 @@ Recording Read(const QString& fileName, Kind kind, std::int64_t available, const
     if (kind == Kind::Unknown) {
         kind = SniffLines(file.peek(64 * 1024));
         // A foreign file is read as a data log, so its lines are named as passed over.
-        if (kind == Kind::Unknown)
+        if (kind == Kind::Unknown) {
             kind = Kind::DataLog;
+            r.recognised = false;
+        }
     }
     r.kind = kind;
     const std::int64_t size = file.size();

@@ -38,6 +38,8 @@ struct Recording {
     std::int64_t skipped = 0;
     std::int64_t firstBadLine = 0;
     QString firstBadWhy;
+    // False when the content fitted no kind of recording (it is read as a data log).
+    bool recognised = true;
     // Why nothing was read (the file could not be opened, or is too large for the memory free).
     QString refused;
 

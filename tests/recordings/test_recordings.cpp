@@ -116,6 +116,8 @@ TEST(RecordingWithSimulator, ARecordedLogChartsEveryLoggedValueAndTheCursorReads
         else
             EXPECT_EQ(shown.toDouble(), logged) << read[2 + c].toStdString();
     }
+    QTest::keyClick(r.plotRecording, Qt::Key_Right); // the next row
+    EXPECT_TRUE(r.lblCursor->text().startsWith("Row 7   00:03   ")) << r.lblCursor->text().toStdString();
     sim.stop();
 }
 
@@ -195,7 +197,8 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     t.dialogs->files = {dir.filePath("notes.txt")};
     ui::click(r.cmdOpen);
     ASSERT_EQ(t.dialogs->asked.size(), 2);
-    EXPECT_TRUE(t.dialogs->asked[1].text.contains("Line 1 has 1 fields, not 18; 2 lines were passed over."))
+    EXPECT_TRUE(t.dialogs->asked[1].text.endsWith("this tool: no row of it could be read. Line 1 has 1 field, not 18; "
+                                                  "2 lines were passed over."))
         << said(t);
     EXPECT_EQ(r.GraphOf(0)->data()->size(), 4);
 
