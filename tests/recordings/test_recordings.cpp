@@ -9,6 +9,7 @@
 #include "recordings/frmRecording.h"
 #include "support/simlog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
@@ -118,6 +119,21 @@ TEST(RecordingWithSimulator, ARecordedLogChartsEveryLoggedValueAndTheCursorReads
     }
     QTest::keyClick(r.plotRecording, Qt::Key_Right); // the next row
     EXPECT_TRUE(r.lblCursor->text().startsWith("Row 7   00:03   ")) << r.lblCursor->text().toStdString();
+
+    // A box drawn from row 2 to row 5 with "Zoom Box" down shows those rows; "Show All" all again.
+    ui::click(r.cmdZoomBox);
+    const auto mouse = [&r](QEvent::Type type, double key, Qt::MouseButtons buttons) {
+        const QPointF at(r.KeyAxis()->coordToPixel(key), r.KeyAxis()->axisRect()->center().y() + (key - 3) * 10);
+        QMouseEvent e(type, at, r.plotRecording->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(r.plotRecording, &e);
+    };
+    mouse(QEvent::MouseButtonPress, 2, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 5, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 5, Qt::NoButton);
+    EXPECT_NEAR(r.KeyAxis()->range().lower, 2, 0.05);
+    EXPECT_NEAR(r.KeyAxis()->range().upper, 5, 0.05);
+    ui::click(r.cmdFit);
+    EXPECT_EQ(r.KeyAxis()->range(), QCPRange(1, lines.size()));
     sim.stop();
 }
 
