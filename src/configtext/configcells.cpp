@@ -392,7 +392,12 @@ QString BaseUnit(const Cell& cell, const Config& config)
 QString ShownValue(const Cell& cell, const Config& config)
 {
     if (cell.print) {
-        const QString value = cell.print->value(decoded(cell, config)).trimmed();
+        QString value = cell.print->value(decoded(cell, config)).trimmed();
+        // A text cell may hold any byte: control characters show as "?", as on the sheet, so
+        // that no value breaks a line (two names alike then are told by their exact values).
+        for (QChar& ch : value)
+            if (ch.unicode() < 0x20 || (ch.unicode() >= 0x7F && ch.unicode() <= 0x9F))
+                ch = QLatin1Char('?');
         const QString unit = QString::fromLatin1(cell.print->unit);
         return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
     }

@@ -522,6 +522,12 @@ void frmConfig::cmdPrint_Click()
 
 void frmConfig::cmdCompare_Click()
 {
+    if (m_session.ImageLength == 0) {
+        m_session.dialogs().inform(QStringLiteral("There is no configuration to compare yet.\nRead it from the meter or "
+                                                  "recall a site file first."),
+                                   QStringLiteral("Compare"));
+        return;
+    }
     const QString name = m_session.dialogs().openFile({QStringLiteral("Compare With Site File"), QString::fromLatin1(sitefile::kFilter),
                                                        sitefile::kFilterIndex, QString::fromLatin1(sitefile::kDefaultExt),
                                                        m_compareFileName});

@@ -9,6 +9,7 @@
 #include "support/randomimage.h"
 
 #include <QSet>
+#include <set>
 #include <gtest/gtest.h>
 
 using namespace configtext;
@@ -64,6 +65,17 @@ TEST(ConfigText, ExportThenImportRebuildsTestSiteFilesAndRandomImagesByteForByte
         QStringList errors;
         ASSERT_TRUE(ImportText(text, back, errors)) << "file " << i << ": " << errors.join('\n').toStdString();
         ASSERT_EQ(back.siteFileBytes(), files[i]) << "file " << i << "\n" << text.toStdString();
+        if (i % 10 == 0) {
+            // Whatever the cells hold, each difference keeps to its own line.
+            const Difference d = Compare(factory(), original);
+            std::set<Group> groups;
+            for (const CellDifference& c : d.cells)
+                groups.insert(c.cell->group);
+            const qsizetype lines = 3 + d.notes.size() + static_cast<qsizetype>(d.head.size() + groups.size() + d.cells.size())
+                                    + (d.bytes.empty() ? 0 : 1 + static_cast<qsizetype>(d.bytes.size()));
+            EXPECT_EQ(DiffText(d, "a", factory(), "b", original).count(QStringLiteral("\r\n")), lines);
+            EXPECT_EQ(DiffText(d, "a", factory(), "b", original).count(QLatin1Char('\n')), lines);
+        }
     }
 
     // Singles read back to their bits, and read well where they are ordinary.
