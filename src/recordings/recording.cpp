@@ -1,6 +1,7 @@
 #include "recordings/recording.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <array>
@@ -199,8 +200,9 @@ public:
         bool any = false;
         for (double v : s)
             any = any || v != 0;
-        if (s.size() >= 5 && any)
-            m_r.marker = static_cast<int>(s[3] - s[4]);
+        const double marker = s.size() >= 5 ? s[3] - s[4] : 0;
+        if (any && marker > -1e6 && marker < 1e6)
+            m_r.marker = static_cast<int>(marker);
     }
 
 private:
@@ -373,6 +375,8 @@ QString KindName(Kind kind)
 
 Kind Sniff(const QString& fileName)
 {
+    if (!QFileInfo(fileName).isFile())
+        return Kind::Unknown;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return Kind::Unknown;
@@ -417,6 +421,14 @@ Recording Read(const QString& fileName, Kind kind, std::int64_t available, const
 {
     Recording r;
     r.fileName = fileName;
+    // A device or a pipe would hold the open (or the read) for ever.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        r.kind = kind;
+        r.refused = QStringLiteral("%1 is not a file that can be charted (it is a folder, a device or a pipe). "
+                                   "Choose a recording file.").arg(fileName);
+        return r;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         r.kind = kind;

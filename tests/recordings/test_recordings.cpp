@@ -19,6 +19,7 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -223,6 +224,9 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     const recordings::Recording big = recordings::Read(dir.filePath("bad.dat"), recordings::Kind::Unknown, 512);
     EXPECT_EQ(big.rows(), 0);
     EXPECT_TRUE(big.summary().startsWith("This file is too large to chart here")) << big.summary().toStdString();
+    // A pipe is refused before it is opened (the open would wait for a writer for ever).
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.dat")).constData(), 0600), 0);
+    EXPECT_TRUE(recordings::Read(dir.filePath("pipe.dat")).refused.contains("a device or a pipe"));
 
     // A signal table from the raw signal window, and a diagnostics log from its window, each in
     // the writer's own format.
