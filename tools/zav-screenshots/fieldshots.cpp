@@ -2,7 +2,8 @@
 // a window manager (scripts/field-screenshots.sh makes both), against the meter simulator at
 // 9600 baud with small image blocks. Writes field-read.png (the image read in progress),
 // field-write.png (the write's outcome on the start window), field-datalog.png (the data log with
-// its chart) and field-offline.png (the menu working offline on a site file) into the folder given.
+// its chart), field-recording.png (that log opened again in its chart, zoomed in, the cursor on a
+// row) and field-offline.png (the menu working offline on a site file) into the folder given.
 
 #include "app/windowtool.h"
 #include "engine/session.h"
@@ -11,6 +12,7 @@
 #include "monitor/frmLog.h"
 #include "platform/dialogservice.h"
 #include "platform/settingsstore.h"
+#include "recordings/frmRecording.h"
 #include "startup/frmStart.h"
 
 #include <QApplication>
@@ -26,6 +28,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <qcustomplot.h>
 #include <functional>
 
 namespace {
@@ -107,7 +110,10 @@ int main(int argc, char* argv[])
     log.PeriodOverrideMs = 300;
     for (int i = 0; i < 20; ++i)
         log.cmdLscale[1]->click();
-    said.answers = {DialogService::Answer::No}; // "Save to Disk?"
+    const QString recorded = QDir(out).filePath(QStringLiteral("field-log.dat"));
+    QFile::remove(recorded);
+    said.answers = {DialogService::Answer::Yes}; // "Save to Disk?"
+    said.files = {recorded};
     log.cmdStart->click();
     waitFor([] { return false; }, 12000);
     // The chart whole in view (the window scrolls where the screen is too low for all of it).
@@ -115,6 +121,18 @@ int main(int argc, char* argv[])
     screen(QStringLiteral("field-datalog"));
     log.cmdStart->click();
     waitFor([&session] { return session.PollBusy == 0; }, 4000);
+
+    // The log just recorded, opened again: a stretch of it zoomed in, the cursor on a row.
+    said.files = {recorded};
+    log.cmdOpenRecording->click();
+    frmRecording& recording = session.windows().get<frmRecording>();
+    const double rows = static_cast<double>(recording.Data().rows());
+    recording.KeyAxis()->setRange(rows * 0.3, rows * 0.6);
+    recording.SetCursor(rows * 0.45);
+    recording.plotRecording->replot();
+    screen(QStringLiteral("field-recording"));
+    recording.close();
+    QFile::remove(recorded);
     log.close();
 
     // The meter gone: Meter Setup ends in "Work Offline?" (Yes), then the kept site file recalled.
