@@ -35,15 +35,26 @@ const std::array<QColor, 6> kOthers = {QColor(0, 128, 0), QColor(128, 0, 128), Q
 constexpr int kPictureWidth = 960;
 constexpr int kPictureHeight = 600;
 
-// Row labels of the data log's key axis: the row's time of day.
+// Row labels of the data log's key axis: the row's time of day. The log keeps minutes only, so
+// when two neighbouring ticks fall in the same minute every label also names its row.
 class TimeTicker : public QCPAxisTicker {
 public:
     explicit TimeTicker(const recordings::Recording& data) : m_data(data) {}
 
 protected:
-    QString getTickLabel(double tick, const QLocale&, QChar, int) override
+    QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale&, QChar, int) override
     {
-        return m_data.timeText(static_cast<std::int64_t>(std::llround(tick)) - 1);
+        QVector<QString> labels;
+        bool shared = false;
+        for (double tick : ticks) {
+            labels.append(m_data.timeText(static_cast<std::int64_t>(std::llround(tick)) - 1));
+            shared = shared || (labels.size() > 1 && labels.back() == labels[labels.size() - 2]);
+        }
+        if (shared) {
+            for (qsizetype i = 0; i < labels.size(); ++i)
+                labels[i] += QStringLiteral("\nrow %1").arg(std::llround(ticks[i]));
+        }
+        return labels;
     }
 
 private:
