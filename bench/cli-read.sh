@@ -3,7 +3,7 @@
 # turnaround, a whole image read (identification, every block, the closing answer) timed from
 # the command's start to its exit, against the floor the line allows for the same exchanges:
 # every byte of every request and answer at 10 bits a byte, plus the link's 50 ms of silence
-# after each answer (the definition's floor), or the 3.5 character times (at least 1.75 ms) that
+# after each answer (the silence floor), or the 3.5 character times (at least 1.75 ms) that
 # end an answer with early end of answer (the wire's floor). The exchanges are taken from the
 # run's own link trace. ZAV_EARLY_END=1 reads with --early-end and judges against the wire's floor.
 # Usage: bench/cli-read.sh [runs]   (builds build/ without tests if needed)

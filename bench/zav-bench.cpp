@@ -5,7 +5,7 @@
 //   zav-bench [--runs N] [--wave-runs N] [--baud 9600,115200] [--early-end off,on] [--seconds S]
 //
 // Each transfer is held against two floors: its request and answer bytes at 10 bits a byte plus,
-// for every answer, the 50 ms of silence that ends it by the meter's rules (the "definition's"
+// for every answer, the 50 ms of silence that ends it by the meter's rules (the "silence"
 // floor), or the 3.5 character times of silence (at least 1.75 ms) that end it with early end
 // of answer (the "wire's" floor). Each item runs with early end off and on. Every exchange is
 // taken from the link trace, time-stamped here on CLOCK_MONOTONIC; the simulator logs when it
@@ -152,7 +152,7 @@ struct Row {
     std::string unit;           // "x floor", "x ceiling", "ms", "%", "MB"
     std::string note;
     int early = -1;             // early end of answer off (0) or on (1); -1: not a link item
-    // A transfer: its time (or a rate: polls per second) and the same against the definition's
+    // A transfer: its time (or a rate: polls per second) and the same against the silence
     // and the wire's floor (or ceiling), one per run; values holds the judged one.
     std::vector<double> measured, def, wire;
 };
@@ -295,10 +295,10 @@ void settle(int ms)
 // ---------------------------------------------------------------------------------------------
 // Image read and write through the engine, as the configuration menu runs them
 
-// The goal of a transfer: with early end against the wire's floor, else the definition's.
+// The goal of a transfer: with early end against the wire's floor, else the silence floor.
 Row transferRow(const char* item, int baud, bool early, double earlyGoal, const char* note = "")
 {
-    Row r{item, baud, {}, early ? earlyGoal : 1.05, true, early ? "x wire" : "x def", note, early ? 1 : 0, {}, {}, {}};
+    Row r{item, baud, {}, early ? earlyGoal : 1.05, true, early ? "x wire" : "x silence", note, early ? 1 : 0, {}, {}, {}};
     return r;
 }
 
@@ -535,7 +535,7 @@ void diagnostics(const QString& device, int baud, bool early, int runs, const QS
     for (std::size_t i = first; i < g_events.size(); ++i)
         if (!g_events[i].sent && g_events[i].code == modComFun::DiagData)
             answers.push_back(i);
-    Row row{"diagnostics 20 Hz + log, frmLogdiag", baud, {}, 0.97, false, early ? "x wire ceil" : "x def ceil", {},
+    Row row{"diagnostics 20 Hz + log, frmLogdiag", baud, {}, 0.97, false, early ? "x wire ceil" : "x silence ceil", {},
             early ? 1 : 0, {}, {}, {}};
     const int period = diag.cmbUpdate->currentData().toInt();
     double exchange = 0;
@@ -664,10 +664,10 @@ int main(int argc, char* argv[])
 
     std::printf("zav-bench: against zav-meter-sim on a pseudo-terminal, --turnaround 0, %d runs (waveform %d)\n",
                 runs, waveRuns);
-    std::printf("definition's floor: bytes at 10 bits a byte + 50 ms per answer; wire's floor: the same bytes + 3.5\n"
+    std::printf("silence floor: bytes at 10 bits a byte + 50 ms per answer; wire's floor: the same bytes + 3.5\n"
                 "character times per answer (at least 1.75 ms); measured: ms, or polls/s for the diagnostics\n");
     std::printf("%-36s %6s %5s %4s %9s %7s %7s %9s %9s  %-8s %-10s %s\n", "item", "baud", "early", "runs", "measured",
-                "x def", "x wire", "median", "p95/p05", "goal", "unit", "result");
+                "x sil", "x wire", "median", "p95/p05", "goal", "unit", "result");
     std::fflush(stdout);
 
     const bool wantLatency = only.contains(QStringLiteral("latency"));
