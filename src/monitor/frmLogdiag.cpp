@@ -9,6 +9,7 @@
 #include "monitor/recordinglabel.h"
 #include "monitor/windowfit.h"
 #include "platform/dialogservice.h"
+#include "platform/finetimer.h"
 #include "platform/keyboard.h"
 #include "platform/picturebutton.h"
 #include "platform/twips.h"
@@ -93,10 +94,9 @@ void frmLogdiag::buildControls()
     cmbUpdate->addItem(QStringLiteral("1 Hz"), 1000);
     twips::place(cmbUpdate, 1680, 150, 1200, kBoxHeight);
 
-    tmrUpDate = new QTimer(this);
+    tmrUpDate = new FineTimer(this);
     tmrUpDate->setObjectName(QStringLiteral("tmrUpDate"));
-    tmrUpDate->setTimerType(Qt::PreciseTimer);
-    connect(tmrUpDate, &QTimer::timeout, this, &frmLogdiag::tmrUpDate_Timer);
+    connect(tmrUpDate, &FineTimer::timeout, this, &frmLogdiag::tmrUpDate_Timer);
 
     cmdStart = new QPushButton(QStringLiteral("Start"), Content);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
@@ -219,7 +219,7 @@ void frmLogdiag::Setformdiag()
 
 void frmLogdiag::cmbUpdate_Click()
 {
-    tmrUpDate->setInterval(cmbUpdate->currentData().toInt());
+    tmrUpDate->setInterval(std::chrono::milliseconds(cmbUpdate->currentData().toInt()));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
+class FineTimer;
 class QTimer;
 class Session;
 
@@ -49,7 +50,7 @@ public:
     // Controls.
     QComboBox* cmbChan = nullptr;
     QComboBox* cmbUpdate = nullptr;
-    QTimer* tmrUpDate = nullptr;
+    FineTimer* tmrUpDate = nullptr; // paces the polls: to the microsecond, never early
     QPushButton* cmdStart = nullptr;
     QPushButton* cmdClose = nullptr;
     PictureButton* imgSig = nullptr;

@@ -19,9 +19,12 @@ public:
 
     // (Re)starts the timer: timeout() once, after at least `after`.
     void start(std::chrono::nanoseconds after);
+    // Starts it with the wait set last.
+    void start() { start(m_interval); }
+    void setInterval(std::chrono::nanoseconds wait) { m_interval = wait; }
     void stop();
     bool isActive() const { return m_active; }
-    // The wait of the last start.
+    // The wait set, or that of the last start.
     std::chrono::nanoseconds interval() const { return m_interval; }
 
 signals:

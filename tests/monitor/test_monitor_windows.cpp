@@ -7,6 +7,7 @@
 #include "monitor/frmLog.h"
 #include "monitor/frmLogdiag.h"
 #include "monitor/frmplt.h"
+#include "platform/finetimer.h"
 #include "platform/twips.h"
 #include "support/bytes.h"
 #include "support/fakesession.h"
@@ -660,9 +661,9 @@ TEST(DiagnosticsWindow, PollsShowsTheMetersValuesAndRecordsThemInBlocks)
     ui::click(t.start().imgDiagnostics[1]);
     frmLogdiag& w = t.s().windows().get<frmLogdiag>();
     EXPECT_TRUE(w.isVisible() && !t.start().isVisible());
-    EXPECT_TRUE(w.cmbUpdate->currentText() == "1 Hz" && w.tmrUpDate->interval() == 1000);
+    EXPECT_TRUE(w.cmbUpdate->currentText() == "1 Hz" && w.tmrUpDate->interval() == std::chrono::seconds(1));
     ui::pick(ui::ctl<QComboBox>(w, "cmbUpdate"), "20 Hz");
-    EXPECT_EQ(w.tmrUpDate->interval(), 50);
+    EXPECT_EQ(w.tmrUpDate->interval(), std::chrono::milliseconds(50));
     ui::pick(ui::ctl<QComboBox>(w, "cmbChan"), "CHAN B");
 
     t.dialogs->answers = {DialogService::Answer::Yes};
