@@ -21,11 +21,12 @@ frmCDR::frmCDR(LinkVars& vars, AnswerRoutes& routes, SettingsStore& settings, Di
     : QObject(parent), MSComm1(std::move(port)), m_vars(vars), m_routes(routes), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmCDR"));
-    tmrNull = new QTimer(this);
+    // The silence that ends an answer is timed to the microsecond: a millisecond timer may wake
+    // up to a millisecond late, on every answer.
+    tmrNull = new FineTimer(this);
     tmrNull->setObjectName(QStringLiteral("tmrNull"));
-    tmrNull->setInterval(kSilenceMs);
-    tmrNull->setTimerType(Qt::PreciseTimer);
-    connect(tmrNull, &QTimer::timeout, this, &frmCDR::tmrNull_Timer);
+    tmrNull->setInterval(std::chrono::milliseconds(kSilenceMs));
+    connect(tmrNull, &FineTimer::timeout, this, &frmCDR::tmrNull_Timer);
 
     tmrTimeOut = new QTimer(this);
     tmrTimeOut->setObjectName(QStringLiteral("tmrTimeOut"));

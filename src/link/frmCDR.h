@@ -114,7 +114,7 @@ public:
     std::uint16_t RxCount = 0;
 
     std::unique_ptr<SerialDevice> MSComm1;
-    QTimer* tmrNull = nullptr;    // SilenceTimer
+    FineTimer* tmrNull = nullptr; // SilenceTimer
     QTimer* tmrTimeOut = nullptr; // ResponseTimer
     FineTimer* tmrEnd = nullptr;  // the early end of an answer
     FineTimer* tmrGap = nullptr;  // holds a request until the line has been quiet long enough

@@ -41,7 +41,7 @@ TEST_F(LinkTest, RequestIsWrittenInPairsAndArmsTheTimeout)
 {
     EXPECT_FALSE(t.link().tmrTimeOut->isActive());
     EXPECT_EQ(t.link().tmrTimeOut->interval(), 3000);
-    EXPECT_EQ(t.link().tmrNull->interval(), 50);
+    EXPECT_EQ(t.link().tmrNull->interval(), std::chrono::milliseconds(50));
     sendIdentify();
     const QByteArray expected = qbytes(modComFun::CommandFrame(3, 17, 0, 0));
     ASSERT_EQ(t.port->writes.size(), 4);

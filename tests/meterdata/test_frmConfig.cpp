@@ -5,6 +5,7 @@
 
 #include "meterdata/frmConfig.h"
 #include "meterdata/frmGlobal.h"
+#include "platform/finetimer.h"
 #include "support/bytes.h"
 #include "support/fakesession.h"
 #include "support/widgets.h"
