@@ -430,16 +430,9 @@ void frmCDR::armEarlyEnd()
 
 void frmCDR::tmrEnd_Timer()
 {
-    // Bytes the event loop has not told yet mean the line was not quiet: they join the burst.
-    if (MSComm1->isOpen() && MSComm1->bytesWaiting() > 0) {
-        storeBytes(MSComm1->readAll());
-        tmrNull->start();
-        armEarlyEnd();
-        return;
-    }
-    if (RxCount == 0)
-        return;
-    endOfAnswer();
+    // The same end as after the 50 ms: bytes the event loop has not told yet mean the line was not
+    // quiet, and they join the burst.
+    tmrNull_Timer();
 }
 
 void frmCDR::endOfAnswer()
