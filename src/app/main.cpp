@@ -9,8 +9,6 @@
 #include "engine/session.h"
 #include "link/linktrace.h"
 #include "platform/dialogservice.h"
-#include "recordings/frmRecording.h"
-#include "startup/frmStart.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -52,15 +50,7 @@ int main(int argc, char* argv[])
     QString recording = parser.value(open);
     if (recording.isEmpty() && !parser.positionalArguments().isEmpty())
         recording = parser.positionalArguments().constFirst();
-    if (recording.isEmpty()) {
-        session.windows().get<frmStart>().show();
-    } else {
-        auto& chart = session.windows().get<frmRecording>();
-        chart.show();
-        // A file that cannot be charted is told; the start window takes over.
-        if (!chart.OpenFile(recording))
-            chart.close();
-    }
+    ShowFirstWindow(session, recording);
     if (qEnvironmentVariableIsSet("ZAV_REPORT_SHOWN")) {
         // Once the event loop has run the show.
         QTimer::singleShot(0, [] {

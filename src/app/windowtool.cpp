@@ -10,6 +10,7 @@
 #include "monitor/frmLog.h"
 #include "monitor/frmLogdiag.h"
 #include "monitor/frmplt.h"
+#include "recordings/frmRecording.h"
 #include "startup/frmStart.h"
 
 void InstallWindowTool(Session& session)
@@ -66,4 +67,16 @@ void InstallWindowTool(Session& session)
                 start.OpenPortSettings();
         });
     });
+}
+
+void ShowFirstWindow(Session& session, const QString& recording)
+{
+    if (recording.isEmpty()) {
+        session.windows().get<frmStart>().show();
+        return;
+    }
+    auto& chart = session.windows().get<frmRecording>();
+    chart.show();
+    if (!chart.OpenFile(recording))
+        chart.close();
 }

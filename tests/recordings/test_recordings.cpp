@@ -2,11 +2,13 @@
 // recorded against the simulator, pictures of a live and an offline chart, and files with bad
 // lines. The charted points are read from the traces' data, not from pixels.
 
+#include "app/windowtool.h"
 #include "monitor/diaglog.h"
 #include "monitor/frmLogdiag.h"
 #include "monitor/frmplt.h"
 #include "monitor/livedata.h"
 #include "recordings/frmRecording.h"
+#include "startup/frmStart.h"
 #include "support/simlog.h"
 
 #include <QApplication>
@@ -251,4 +253,31 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     ASSERT_EQ(r.Data().kind, recordings::Kind::DiagLog);
     EXPECT_EQ(r.GraphOf(0)->data()->constBegin()->value, 150);
     EXPECT_EQ(t.dialogs->asked.size(), 2) << said(t);
+}
+
+// zav-interface FILE: the chart is the first window, and the start window follows it; a file that
+// cannot be charted is said to be one and the start window comes at once.
+TEST(RecordingFiles, ARecordingNamedOnTheCommandLineIsTheFirstWindow)
+{
+    QTemporaryDir dir;
+    write(dir.filePath("night.dat"), livedata::HeaderLine().toLatin1() + "\r\n" +
+                                         "09:00\t1.500\t1480.000\t0.0000\t2.0000\t10.00\t1.000\t1480.00\t5.0\t 40"
+                                         "\t.500\t1479.000\t\t11.00\t2.000\t1479.00\t6.0\t 41\r\n");
+    for (const QString& name : {QStringLiteral("night.dat"), QStringLiteral("missing.dat")}) {
+        TestSession t;
+        ShowFirstWindow(t.s(), dir.filePath(name));
+        auto& chart = t.s().windows().get<frmRecording>();
+        frmStart& start = t.start();
+        const bool good = name == "night.dat";
+        EXPECT_EQ(chart.isVisible(), good) << name.toStdString();
+        EXPECT_EQ(start.isVisible(), !good) << name.toStdString();
+        EXPECT_EQ(t.dialogs->asked.size(), good ? 0 : 1) << said(t);
+        if (good) {
+            EXPECT_EQ(chart.Data().rows(), 1);
+            ui::click(chart.cmdClose);
+            EXPECT_TRUE(!chart.isVisible() && start.isVisible());
+        } else {
+            EXPECT_TRUE(t.dialogs->asked[0].text.contains("missing.dat")) << said(t);
+        }
+    }
 }
