@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstring>
 
 namespace configtext {
@@ -79,6 +80,38 @@ QString DiffSummary(const Difference& d)
     if (!d.bytes.empty())
         parts << plural(static_cast<qsizetype>(d.bytes.size()), "byte", "bytes") + QStringLiteral(" outside the cells");
     return plural(n, "difference", "differences") + QStringLiteral(": ") + parts.join(QStringLiteral(", ")) + QLatin1Char('.');
+}
+
+namespace {
+
+bool matches(const Cell& cell, const QString& pattern)
+{
+    return pattern.endsWith(QLatin1Char('*')) ? cell.name.startsWith(QStringView(pattern).chopped(1)) : cell.name == pattern;
+}
+
+} // namespace
+
+bool NamesACell(const QString& pattern)
+{
+    return std::any_of(Cells().begin(), Cells().end(), [&pattern](const Cell& c) { return matches(c, pattern); });
+}
+
+void Ignore(Difference& d, const Config& a, const Config& b, const QStringList& patterns)
+{
+    if (patterns.isEmpty())
+        return;
+    QStringList left;
+    std::erase_if(d.cells, [&](const CellDifference& c) {
+        const bool out = std::any_of(patterns.begin(), patterns.end(), [&c](const QString& p) { return matches(*c.cell, p); });
+        if (out)
+            left << c.cell->name;
+        return out;
+    });
+    if (left.isEmpty())
+        return;
+    d.notes << QStringLiteral("%1 left out as asked: %2").arg(plural(left.size(), "differing cell", "differing cells"), left.join(QStringLiteral(", ")));
+    if (a.checksumMatches() && b.checksumMatches())
+        std::erase_if(d.head, [](const HeadDifference& h) { return h.what == QLatin1String("Checksum"); });
 }
 
 QString DiffText(const Difference& d, const QString& nameA, const Config& a, const QString& nameB, const Config& b)

@@ -37,6 +37,14 @@ struct Difference {
 
 Difference Compare(const Config& a, const Config& b);
 
+// Leaves out the differing cells the patterns name: a cell's name ("global.MeterName"), or a
+// beginning of names followed by '*' ("chanB.*", "cal.chanA.Curve.*"). The cells left out are told
+// in the notes, and a checksum difference that only follows the images goes with them (whatever else
+// differs in the images is still told cell by cell or byte by byte).
+void Ignore(Difference& d, const Config& a, const Config& b, const QStringList& patterns);
+// Whether the pattern names at least one cell.
+bool NamesACell(const QString& pattern);
+
 // The difference as text, CR LF lines: the two sides named, then the differences, then a count.
 QString DiffText(const Difference& d, const QString& nameA, const Config& a, const QString& nameB, const Config& b);
 // The same as one JSON document.

@@ -82,6 +82,13 @@ TEST(ZavCliConfigText, DiffExportAndImportWithTheirStatusesAndFaults)
     EXPECT_EQ(json["groups"].toArray()[0].toObject()["group"].toString(), "Channel B");
     EXPECT_EQ(std::make_tuple(cell["name"].toString(), cell["a"].toString(), cell["b_exact"].toString()),
               std::make_tuple(QString("chanB.CalFactor"), QString("1"), QString("1.25")));
+    // A fleet's own differences left out: the cell and the checksum that follows it; a name of no
+    // cell is a bad command line.
+    r = cli({"diff", before, after, "--ignore", "global.MeterName", "--ignore", "chanB.*"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\r\nNote: 1 differing cell left out as asked: chanB.CalFactor\r\nThe configurations are the same.\r\n"))
+        << r.out.toStdString();
+    expectFailure(cli({"diff", before, after, "--ignore", "chanC.*"}, dir), 2, "--ignore chanC.* names no cell");
 
     // Export to standard output and to a file alike; imported back, the same bytes.
     r = cli({"export", after}, dir);

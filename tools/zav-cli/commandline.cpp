@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "configtext/configdiff.h"
 #include "platform/linesettings.h"
 
 #include <QCommandLineParser>
@@ -22,9 +23,11 @@ const char kDescription[] =
     "        [-o OUT]        with -o (the same bytes as PRINT SITE).\n"
     "  check SITEFILE        Tell whether SITEFILE is a whole site file that can be sent.\n"
     "  diff A B [--json]     Tell how configuration B differs from A, each a site file or\n"
-    "                        \"meter\" (the image read from the meter now): the head, then each\n"
+    "       [--ignore CELL]  \"meter\" (the image read from the meter now): the head, then each\n"
     "                        cell that differs by group, caption and value, then the bytes\n"
     "                        outside every cell; --json prints the same as one JSON document.\n"
+    "                        --ignore leaves out a cell (global.MeterName) or the cells whose\n"
+    "                        names begin so (chanB.*); it may be given more than once.\n"
     "  export SITEFILE       Write SITEFILE as text, one line per cell, to standard output or\n"
     "         [-o TEXT]      to TEXT.\n"
     "  import TEXT           Rebuild the site file SITEFILE from such a text; a text with\n"
@@ -100,7 +103,10 @@ ParseResult ParseCommandLine(const QStringList& arguments)
                                       QStringLiteral("Early end of answer: take an answer whose check sum is right after "
                                                      "3.5 characters of silence instead of 50 ms (as the preference of "
                                                      "CommPort Properties)."));
-    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait, json, earlyEnd});
+    const QCommandLineOption ignore(QStringLiteral("ignore"),
+                                    QStringLiteral("diff: leave out this cell, or the cells whose names begin so (chanB.*)."),
+                                    QStringLiteral("cell"));
+    parser.addOptions({help, port, device, settings, output, serial, trace, node, nodes, wait, json, ignore, earlyEnd});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("identify, read, write, audit, check, scan, diff, export or import."));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The site file of read, write, audit and check."),
                                  QStringLiteral("[file]"));
@@ -206,6 +212,15 @@ ParseResult ParseCommandLine(const QStringList& arguments)
         if (line.command != CommandLine::Command::Diff)
             return usageError(QStringLiteral("--json belongs to diff only"));
         line.json = true;
+    }
+    if (parser.isSet(ignore)) {
+        if (line.command != CommandLine::Command::Diff)
+            return usageError(QStringLiteral("--ignore belongs to diff only"));
+        line.ignore = parser.values(ignore);
+        for (const QString& cell : line.ignore) {
+            if (!configtext::NamesACell(cell))
+                return usageError(QStringLiteral("--ignore %1 names no cell (see the names zav-cli export writes)").arg(cell));
+        }
     }
 
     if (parser.isSet(node)) {

@@ -15,6 +15,7 @@ struct CommandLine {
     QString output;     // audit, export, import -o; empty: standard output
     QString file2;      // diff: the second configuration ("meter" for the meter's)
     bool json = false;  // diff --json
+    QStringList ignore; // diff --ignore, each a cell name or a beginning of names with '*'
     int port = 0;       // --port; 0: the stored port number
     QString device;     // --device; empty: the device the port number names
     QString settings;   // --settings; empty: the stored line settings

@@ -66,7 +66,8 @@ int diff(const CommandLine& line, QString& message)
         if (meterB)
             b = meter;
     }
-    const configtext::Difference d = configtext::Compare(a, b);
+    configtext::Difference d = configtext::Compare(a, b);
+    configtext::Ignore(d, a, b, line.ignore);
     const QByteArray out = line.json ? configtext::DiffJson(d, line.file, a, line.file2, b)
                                      : configtext::DiffText(d, line.file, a, line.file2, b).toLatin1();
     if (!writeOut(out)) {
