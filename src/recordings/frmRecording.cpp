@@ -470,7 +470,8 @@ void frmRecording::plotRelease(QMouseEvent* event)
     // A click, not a drag: the cursor goes to the row under it.
     if ((event->pos() - m_pressAt).manhattanLength() > 3 || m_panes.empty() || m_data.rows() == 0)
         return;
-    SetCursor(m_panes.back().x->pixelToCoord(event->pos().x()));
+    // Left of the first row (a signal table starts at sample 0) is the first row.
+    SetCursor(std::max(0.0, m_panes.back().x->pixelToCoord(event->pos().x())));
     plotRecording->replot();
 }
 
@@ -530,7 +531,8 @@ void frmRecording::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    SetCursor(m_cursorKey + step);
+    // Stepping past either end stops at it.
+    SetCursor(std::max(0.0, m_cursorKey + step));
     plotRecording->replot();
 }
 

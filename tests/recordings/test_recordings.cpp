@@ -249,6 +249,9 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     ASSERT_EQ(r.GraphOf(1)->data()->size(), 380);
     EXPECT_EQ(r.GraphOf(0)->data()->constBegin()->value, -200);
     EXPECT_EQ((r.GraphOf(1)->data()->constEnd() - 1)->value, 3 * 379);
+    r.SetCursor(2);
+    QTest::keyClick(r.plotRecording, Qt::Key_PageUp); // past the first sample: stops at it
+    EXPECT_TRUE(r.lblCursor->text().startsWith("Sample 0   ")) << r.lblCursor->text().toStdString();
     ui::click(t.s().windows().get<frmLogdiag>().cmdOpenRecording);
     ASSERT_EQ(r.Data().kind, recordings::Kind::DiagLog);
     EXPECT_EQ(r.GraphOf(0)->data()->constBegin()->value, 150);
