@@ -191,6 +191,13 @@ public:
         }
     }
 
+    // A line longer than any recording writes, passed over unread.
+    void overlong()
+    {
+        ++m_line;
+        bad(QStringLiteral("is longer than any line of a recording"));
+    }
+
     void finish()
     {
         if (m_r.kind != Kind::SignalTable)
@@ -453,8 +460,12 @@ Recording Read(const QString& fileName, Kind kind, std::int64_t available, const
     // Reserved room that is never filled takes no memory.
     reader.start(size / SizesOf(kind).shortestLine + 1);
     constexpr qint64 kChunk = 4 << 20;
+    // No writer makes a line of even a kilobyte: a longer one (a file without line ends) is passed
+    // over as it streams by, never gathered whole.
+    constexpr std::size_t kLongestLine = 64 * 1024;
     std::vector<char> buffer;
     std::size_t kept = 0; // bytes of an unfinished line at the buffer's start
+    bool overlong = false; // inside a line too long to be read
     std::int64_t done = 0;
     while (true) {
         buffer.resize(kept + kChunk);
@@ -467,16 +478,26 @@ Recording Read(const QString& fileName, Kind kind, std::int64_t available, const
         for (std::size_t i = 0; i < end; ++i) {
             if (buffer[i] != '\n')
                 continue;
-            reader.line(Field(buffer.data() + from, i - from), false);
+            if (overlong)
+                reader.overlong();
+            else
+                reader.line(Field(buffer.data() + from, i - from), false);
+            overlong = false;
             from = i + 1;
         }
         kept = end - from;
-        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(from), buffer.begin() + static_cast<std::ptrdiff_t>(end),
-                  buffer.begin());
+        overlong = overlong || kept > kLongestLine;
+        if (overlong)
+            kept = 0;
+        else
+            std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(from), buffer.begin() + static_cast<std::ptrdiff_t>(end),
+                      buffer.begin());
         if (progress && size > 0)
             progress(static_cast<int>(done * 100 / size));
     }
-    if (kept > 0)
+    if (overlong)
+        reader.overlong();
+    else if (kept > 0)
         reader.line(Field(buffer.data(), kept), true);
     reader.finish();
     return r;
