@@ -110,7 +110,7 @@ TEST(IdentifyOverPty, FindMetersOnABusAndTalkToTheOnePicked)
     EXPECT_EQ(start.txtMeterID->text(), "17");
     ui::click(start.cmdFindMeters);
     frmFindMeters& find = t.s().windows().get<frmFindMeters>();
-    find.waitMs = 100;
+    find.waitMs = 200; // an answer ends 50 ms after its last byte: room for a loaded machine
     ui::click(find.cmdFind);
     ASSERT_TRUE(TestSession::waitFor([&] { return !find.Scan().running(); }, 8000));
     QStringList rows;
