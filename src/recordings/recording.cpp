@@ -478,7 +478,7 @@ Recording Read(const QString& fileName, Kind kind, std::int64_t available, const
         for (std::size_t i = 0; i < end; ++i) {
             if (buffer[i] != '\n')
                 continue;
-            if (overlong)
+            if (overlong || i - from > kLongestLine)
                 reader.overlong();
             else
                 reader.line(Field(buffer.data() + from, i - from), false);

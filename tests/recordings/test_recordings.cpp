@@ -227,9 +227,11 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     EXPECT_EQ(big.rows(), 0);
     EXPECT_TRUE(big.summary().startsWith("This file is too large to chart here")) << big.summary().toStdString();
     // A line longer than any recording's (a file without line ends) is passed over, not gathered.
-    write(dir.filePath("long.dat"), livedata::HeaderLine().toLatin1() + "\r\n" + row + QByteArray(5 << 20, 'x') + "\r\n" + row);
+    // Alike whether it ends in the block read with it (a row behind 100 kB of spaces) or not.
+    write(dir.filePath("long.dat"), livedata::HeaderLine().toLatin1() + "\r\n" + row + QByteArray(5 << 20, 'x') + "\r\n" + row +
+                                        QByteArray(100 << 10, ' ') + row);
     const recordings::Recording longLine = recordings::Read(dir.filePath("long.dat"));
-    EXPECT_EQ(longLine.summary(), "2 rows read from the data log. Line 3 is longer than any line of a recording; 1 line was "
+    EXPECT_EQ(longLine.summary(), "2 rows read from the data log. Line 3 is longer than any line of a recording; 2 lines were "
                                   "passed over.");
     // A pipe is refused before it is opened (the open would wait for a writer for ever).
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.dat")).constData(), 0600), 0);
