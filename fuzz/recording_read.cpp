@@ -1,7 +1,7 @@
 // Any file as a recording to chart (data log, diagnostics log, signal table or none of them),
 // read the way the chart window reads it. Whatever the file holds, every column of a log has a
-// value for every row read (a signal table's slots may end sooner), a data log a time for each, the lines passed over are counted with the first of
-// them named, and the outcome is told in words.
+// value for every row read (a signal table's slots may end sooner), a data log a time for each,
+// the lines passed over are counted with the first of them named, and the outcome is told in words.
 
 #include "fuzzsupport.h"
 #include "recordings/recording.h"
