@@ -40,6 +40,10 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// One data-log row as the log writes it (channel B's batch total not yet known).
+const char kRow[] = "09:00\t1.500\t1480.000\t0.0000\t2.0000\t10.00\t1.000\t1480.00\t5.0\t 40"
+                    "\t.500\t1479.000\t\t11.00\t2.000\t1479.00\t6.0\t 41\r\n";
+
 // The data-log field (0-based) each chart column shows.
 constexpr int kFieldOf[] = {1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 16, 17};
 
@@ -195,8 +199,7 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
     TestSession t;
     QTemporaryDir dir;
     auto& r = t.s().windows().get<frmRecording>();
-    const QByteArray row = "09:00\t1.500\t1480.000\t0.0000\t2.0000\t10.00\t1.000\t1480.00\t5.0\t 40"
-                           "\t.500\t1479.000\t\t11.00\t2.000\t1479.00\t6.0\t 41\r\n";
+    const QByteArray row = kRow;
     QByteArray bad = livedata::HeaderLine().toLatin1() + "\r\n" + row + row + row;
     bad += "09:01\t1.500\t1480.000\r\n";            // line 5: 3 fields
     bad += QByteArray(row).replace("10.00", "1O.00"); // line 6: not a number
@@ -270,9 +273,7 @@ TEST(RecordingFiles, ReadableRowsAreChartedAndTheFirstBadLineIsNamed)
 TEST(RecordingFiles, ARecordingNamedOnTheCommandLineIsTheFirstWindow)
 {
     QTemporaryDir dir;
-    write(dir.filePath("night.dat"), livedata::HeaderLine().toLatin1() + "\r\n" +
-                                         "09:00\t1.500\t1480.000\t0.0000\t2.0000\t10.00\t1.000\t1480.00\t5.0\t 40"
-                                         "\t.500\t1479.000\t\t11.00\t2.000\t1479.00\t6.0\t 41\r\n");
+    write(dir.filePath("night.dat"), livedata::HeaderLine().toLatin1() + "\r\n" + kRow);
     for (const QString& name : {QStringLiteral("night.dat"), QStringLiteral("missing.dat")}) {
         TestSession t;
         ShowFirstWindow(t.s(), dir.filePath(name));
